@@ -1,0 +1,62 @@
+#pragma once
+// The command exchange with a serial instrument: queries, completion waits and
+// the readers of numbers, units, booleans and integers.
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <stdexcept>
+
+class TPortSerie;
+
+// The one failure the exchange raises itself, with a French message.
+class EserieError : public std::runtime_error {
+public:
+    explicit EserieError(const QString &msg) : std::runtime_error(msg.toUtf8().toStdString()), texte(msg) {}
+    QString message() const { return texte; }
+    QString texte;
+};
+
+// Global stop flag: set by the Stop buttons, tested by every acquisition loop.
+extern bool arretAcquisition;
+
+// What a wait shows the user: the main window's progress bar, or nothing.
+class IProgression {
+public:
+    virtual ~IProgression() = default;
+    virtual void setMaximum(int max) = 0;
+    virtual void setPosition(int pos) = 0;
+};
+
+class TEchange {
+public:
+    explicit TEchange(TPortSerie &port) : port_(port) {}
+
+    void setProgression(IProgression *p) { progression_ = p; }
+    TPortSerie &port() { return port_; }
+    // True while a reply is awaited: a second exchange is refused meanwhile.
+    bool occupe() const { return occupe_; }
+
+    QByteArray GetString(const QByteArray &commande);
+    QByteArray GetIDN();
+    double GetFloat(const QByteArray &commande);
+    double GetFloatUnite(const QByteArray &commande);
+    bool GetBool(const QByteArray &commande);
+    int GetInt(const QByteArray &commande, int defaut);
+    void EnvoieCommandeRapide(const QByteArray &commande);
+    void EnvoieCommandeLente(const QByteArray &commande);
+    void EnvoieCommandeSimple(const QByteArray &commande);
+
+    // Reads one reply line within 18 × duree ticks; answers whether it was completed.
+    bool LitReponse(int duree, QByteArray &reponse);
+
+private:
+    class Garde;
+    void log(const QString &line);
+    void flushOnce();
+    void flushUntilQuiet();
+    void send(const QByteArray &bytes);
+
+    TPortSerie &port_;
+    IProgression *progression_ = nullptr;
+    bool occupe_ = false;
+};
