@@ -1,0 +1,151 @@
+// ondivar-sim: simulated RS-232 oscilloscope on a pseudo-terminal.
+#include "simengine.h"
+#include "simport.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const char *kUsageEn =
+    "Usage: ondivar-sim [options]\n"
+    "Simulated serial oscilloscope. Creates a pseudo-terminal and prints\n"
+    "\"PTY <path>\" as its first output line; the client opens <path>.\n"
+    "\n"
+    "  --model NAME        instrument: %1 (default 54622D)\n"
+    "  --path P            serve the existing tty or pty slave P instead\n"
+    "  --baud N            line speed for the reply pacing (default 19200)\n"
+    "  --term crlf|lf      reply terminator (default crlf)\n"
+    "  --ch1 S, --ch2 S    input signal: shape,amplitude V,frequency Hz,phase deg,offset V\n"
+    "                      shape is sine or square, e.g. sine,1.0,1000,0,0\n"
+    "  --fault F           silence | late=MS | noterm | noise=N | truncate | badcount[=D]\n"
+    "                      (repeatable or comma-separated)\n"
+    "  --fault-after K     apply the faults from the K-th query on (default 1)\n"
+    "  --echo-log FILE     append every received command line to FILE\n"
+    "  --seed N            seed of the noise generator\n"
+    "  --lang en|fr        language of this help\n"
+    "  --help              show this help\n";
+
+const char *kUsageFr =
+    "Usage : ondivar-sim [options]\n"
+    "Oscilloscope série simulé. Crée un pseudo-terminal et écrit\n"
+    "\"PTY <chemin>\" en première ligne ; le client ouvre <chemin>.\n"
+    "\n"
+    "  --model NOM         instrument : %1 (défaut 54622D)\n"
+    "  --path P            servir le tty ou l'esclave pty existant P\n"
+    "  --baud N            vitesse de ligne pour le cadencement (défaut 19200)\n"
+    "  --term crlf|lf      fin des réponses (défaut crlf)\n"
+    "  --ch1 S, --ch2 S    signal d'entrée : forme,amplitude V,fréquence Hz,phase deg,décalage V\n"
+    "                      forme sine ou square, ex. sine,1.0,1000,0,0\n"
+    "  --fault F           silence | late=MS | noterm | noise=N | truncate | badcount[=D]\n"
+    "                      (répétable ou séparé par des virgules)\n"
+    "  --fault-after K     appliquer les défauts à partir de la K-ième requête (défaut 1)\n"
+    "  --echo-log FICHIER  ajouter chaque ligne de commande reçue à FICHIER\n"
+    "  --seed N            graine du générateur de bruit\n"
+    "  --lang en|fr        langue de cette aide\n"
+    "  --help              afficher cette aide\n";
+
+[[noreturn]] void fail(const QString &msg)
+{
+    std::fprintf(stderr, "ondivar-sim: %s\n", qPrintable(msg));
+    std::exit(2);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments();
+    args.removeFirst();
+
+    QString model = "54622D", path, term = "crlf", echoLog, lang;
+    int baud = 19200;
+    quint32 seed = 12345;
+    bool help = false;
+    SimFaults faults;
+    QString ch[2];
+
+    for (int i = 0; i < args.size(); ++i) {
+        QString opt = args[i], value;
+        const bool hasInline = opt.startsWith("--") && opt.contains('=');
+        if (hasInline) {
+            value = opt.mid(opt.indexOf('=') + 1);
+            opt = opt.left(opt.indexOf('='));
+        }
+        auto next = [&]() -> QString {
+            if (hasInline) return value;
+            if (i + 1 >= args.size()) fail("missing value for " + opt);
+            return args[++i];
+        };
+        auto toInt = [&](const QString &v, int min) {
+            bool ok; const int n = v.toInt(&ok);
+            if (!ok || n < min) fail("bad value for " + opt + ": " + v);
+            return n;
+        };
+        if (opt == "--help" || opt == "-h") help = true;
+        else if (opt == "--lang") lang = next();
+        else if (opt == "--model") model = next();
+        else if (opt == "--path") path = next();
+        else if (opt == "--baud") baud = toInt(next(), 50);
+        else if (opt == "--term") term = next().toLower();
+        else if (opt == "--ch1") ch[0] = next();
+        else if (opt == "--ch2") ch[1] = next();
+        else if (opt == "--fault") { QString err; if (!faults.add(next(), &err)) fail(err); }
+        else if (opt == "--fault-after") faults.after = toInt(next(), 1);
+        else if (opt == "--echo-log") echoLog = next();
+        else if (opt == "--seed") seed = quint32(toInt(next(), 0));
+        else fail("unknown option " + opt + " (--help)");
+    }
+
+    if (help) {
+        if (lang.isEmpty()) {
+            const QByteArray env = qgetenv("LC_ALL").isEmpty()
+                ? (qgetenv("LC_MESSAGES").isEmpty() ? qgetenv("LANG") : qgetenv("LC_MESSAGES"))
+                : qgetenv("LC_ALL");
+            lang = env.startsWith("fr") ? "fr" : "en";
+        }
+        const QString text = QString::fromUtf8(lang == "fr" ? kUsageFr : kUsageEn)
+                                 .arg(SimModel::modelNames().join(", "));
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
+    auto m = SimModel::create(model);
+    if (!m)
+        fail("unknown model " + model + " (" + SimModel::modelNames().join(", ") + ")");
+    for (int c = 0; c < 2; ++c) {
+        if (ch[c].isEmpty())
+            continue;
+        SimSignal s;
+        if (!SimSignal::parse(ch[c], s))
+            fail(QString("bad signal for --ch%1: %2").arg(c + 1).arg(ch[c]));
+        m->setSignal(c + 1, s);
+    }
+    if (term != "crlf" && term != "lf")
+        fail("--term must be crlf or lf");
+
+    SimEngine engine(std::move(m));
+    engine.setTerminator(term == "lf" ? QByteArray("\n") : QByteArray("\r\n"));
+    engine.setFaults(faults);
+    engine.setSeed(seed);
+
+    SimPort port(engine, baud);
+    QString err, shown;
+    if (!echoLog.isEmpty() && !port.setEchoLog(echoLog, &err))
+        fail(err);
+    if (path.isEmpty()) {
+        if (!port.openPty(&shown, &err))
+            fail(err);
+    } else {
+        if (!port.openPath(path, &err))
+            fail(err);
+        shown = path;
+    }
+    std::printf("PTY %s\n", qPrintable(shown));
+    std::fflush(stdout);
+    return app.exec();
+}

@@ -1,0 +1,313 @@
+#include "simengine.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+// ---------------------------------------------------------------- SimSignal
+
+double SimSignal::valueAt(double t) const
+{
+    const double arg = 2.0 * std::numbers::pi * frequency * t + phaseDeg * std::numbers::pi / 180.0;
+    const double s = std::sin(arg);
+    if (shape == Square)
+        return offset + (s >= 0.0 ? amplitude : -amplitude);
+    return offset + amplitude * s;
+}
+
+bool SimSignal::parse(const QString &text, SimSignal &out)
+{
+    const QStringList f = text.split(',');
+    if (f.isEmpty() || f.size() > 5)
+        return false;
+    SimSignal s;
+    const QString shape = f[0].trimmed().toLower();
+    if (shape == "sine" || shape == "sin")
+        s.shape = Sine;
+    else if (shape == "square" || shape == "sq")
+        s.shape = Square;
+    else
+        return false;
+    double *fields[] = {&s.amplitude, &s.frequency, &s.phaseDeg, &s.offset};
+    for (int i = 1; i < f.size(); ++i) {
+        bool ok = false;
+        const double v = f[i].trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(v))
+            return false;
+        *fields[i - 1] = v;
+    }
+    if (s.frequency < 0 || s.amplitude < 0)
+        return false;
+    out = s;
+    return true;
+}
+
+// ---------------------------------------------------------------- SimFaults
+
+bool SimFaults::add(const QString &text, QString *error)
+{
+    for (const QString &part : text.split(',', Qt::SkipEmptyParts)) {
+        const QString p = part.trimmed().toLower();
+        const int eq = p.indexOf('=');
+        const QString name = eq < 0 ? p : p.left(eq);
+        const QString value = eq < 0 ? QString() : p.mid(eq + 1);
+        bool ok = true;
+        int n = 0;
+        if (!value.isEmpty())
+            n = value.toInt(&ok);
+        if (!ok) {
+            if (error) *error = "bad fault value: " + part;
+            return false;
+        }
+        if (name == "silence" && value.isEmpty()) silence = true;
+        else if (name == "late" && !value.isEmpty() && n >= 0) lateMs = n;
+        else if (name == "noterm" && value.isEmpty()) noterm = true;
+        else if (name == "noise" && n >= 0) noise = value.isEmpty() ? 8 : n;
+        else if (name == "truncate" && value.isEmpty()) truncate = true;
+        else if (name == "badcount") { badcount = true; if (!value.isEmpty()) badcountDelta = n; }
+        else {
+            if (error) *error = "unknown fault: " + part;
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- SimModel
+
+QString SimModel::shortMnemonic(const QString &m) const
+{
+    // SCPI short form: first four letters, three when the fourth is a vowel.
+    if (m.size() <= 4 || m.startsWith('*'))
+        return m;
+    static const QString vowels = "AEIOU";
+    if (vowels.contains(m[3]))
+        return m.left(3);
+    return m.left(4);
+}
+
+void SimModel::on(const QString &key, Handler h) { table_[key] = std::move(h); }
+
+const SimModel::Handler *SimModel::find(const QString &key) const
+{
+    auto it = table_.find(key);
+    return it == table_.end() ? nullptr : &it->second;
+}
+
+QStringList SimModel::keys() const
+{
+    QStringList k;
+    for (const auto &e : table_)
+        k << e.first;
+    return k;
+}
+
+// ---------------------------------------------------------------- SimEngine
+
+SimEngine::SimEngine(std::unique_ptr<SimModel> model) : model_(std::move(model)) {}
+
+QList<SimCall> SimEngine::split(const QByteArray &line) const
+{
+    QList<SimCall> calls;
+    QStringList path; // header path of the previous compound command
+    const QString text = QString::fromLatin1(line);
+    for (const QString &raw : text.split(';')) {
+        const QString cmd = raw.trimmed();
+        if (cmd.isEmpty())
+            continue;
+        SimCall c;
+        int sp = 0;
+        while (sp < cmd.size() && !cmd[sp].isSpace())
+            ++sp;
+        c.header = cmd.left(sp);
+        c.args = cmd.mid(sp).trimmed();
+        QString h = c.header.toUpper();
+        c.query = h.endsWith('?');
+        if (c.query)
+            h.chop(1);
+        QStringList parts;
+        if (h.startsWith('*')) {
+            parts << h;
+        } else {
+            const bool rooted = h.startsWith(':');
+            parts = h.split(':', Qt::SkipEmptyParts);
+            if (!rooted && !path.isEmpty())
+                parts = path + parts;
+        }
+        QStringList norm;
+        static const QRegularExpression tail("^(.*?)(\\d+)$");
+        for (const QString &p : parts) {
+            QString m = p;
+            QString suffixMark;
+            if (!m.startsWith('*')) {
+                const auto match = tail.match(m);
+                if (match.hasMatch() && !match.captured(1).isEmpty()) {
+                    m = match.captured(1);
+                    c.suffixes << match.captured(2).toInt();
+                    suffixMark = "#";
+                }
+            }
+            norm << model_->shortMnemonic(m) + suffixMark;
+        }
+        if (!h.startsWith('*')) {
+            path = parts;
+            if (!path.isEmpty())
+                path.removeLast();
+        }
+        c.key = norm.join(':') + (c.query ? "?" : "");
+        calls << c;
+    }
+    return calls;
+}
+
+std::vector<SimReply> SimEngine::processLine(const QByteArray &line)
+{
+    std::vector<SimReply> out;
+    out_ = &out;
+    for (const SimCall &c : split(line)) {
+        if (c.query)
+            ++queries_;
+        const SimModel::Handler *h = model_->find(c.key);
+        if (!h) {
+            unknown_ << c.header;
+            std::fprintf(stderr, "ondivar-sim: unknown command \"%s\"\n", qPrintable(c.header + (c.args.isEmpty() ? QString() : " " + c.args)));
+            continue;
+        }
+        (*h)(*this, c);
+    }
+    out_ = nullptr;
+    return out;
+}
+
+bool SimEngine::faultActive() const { return queries_ >= faults_.after; }
+
+QByteArray SimEngine::noiseBytes()
+{
+    QByteArray n;
+    std::uniform_int_distribution<int> printable(32, 126), control(1, 31), pick(0, 3);
+    for (int i = 0; i < faults_.noise; ++i) {
+        if (pick(rng_) == 0) {
+            int b;
+            do b = control(rng_); while (b == '\r' || b == '\n');
+            n.append(char(b));
+        } else {
+            n.append(char(printable(rng_)));
+        }
+    }
+    // Make sure both kinds appear whenever there is room for both.
+    if (faults_.noise >= 2) {
+        bool low = false, high = false;
+        for (char ch : n) (static_cast<unsigned char>(ch) < 32 ? low : high) = true;
+        if (!low) n[0] = '\x07';
+        if (!high) n[n.size() - 1] = 'X';
+    }
+    return n;
+}
+
+void SimEngine::replyText(const QByteArray &text)
+{
+    if (!out_)
+        return;
+    const bool f = faultActive();
+    if (f && faults_.silence)
+        return;
+    SimReply r;
+    if (f && faults_.noise > 0)
+        r.bytes = noiseBytes();
+    r.bytes += text;
+    if (!(f && faults_.noterm))
+        r.bytes += term_;
+    r.delayMs = f ? faults_.lateMs : 0;
+    out_->push_back(r);
+}
+
+void SimEngine::replyBlock(const QByteArray &data)
+{
+    if (!out_)
+        return;
+    const bool f = faultActive();
+    if (f && faults_.silence)
+        return;
+    SimReply r;
+    if (f && faults_.noise > 0)
+        r.bytes = noiseBytes();
+    if (f && faults_.truncate) {
+        r.bytes += block(data).left(2 + QByteArray::number(data.size()).size() + data.size() / 2);
+    } else {
+        const qint64 declared = (f && faults_.badcount) ? std::max<qint64>(0, data.size() + faults_.badcountDelta) : -1;
+        r.bytes += block(data, declared);
+        if (!(f && faults_.noterm))
+            r.bytes += term_;
+    }
+    r.delayMs = f ? faults_.lateMs : 0;
+    out_->push_back(r);
+}
+
+QByteArray SimEngine::block(const QByteArray &data, qint64 declaredCount)
+{
+    const QByteArray count = QByteArray::number(declaredCount < 0 ? data.size() : declaredCount);
+    QByteArray b = "#";
+    b += QByteArray::number(count.size());
+    b += count;
+    b += data;
+    return b;
+}
+
+QByteArray SimEngine::formatNumber(double v, int decimals)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*E", decimals, v);
+    return QByteArray(buf);
+}
+
+bool SimEngine::parseNumber(const QString &text, double &v)
+{
+    static const QRegularExpression re(
+        "^\\s*([+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?)\\s*([A-Za-z]*)\\s*$");
+    const auto m = re.match(text);
+    if (!m.hasMatch())
+        return false;
+    double x = m.captured(1).toDouble();
+    QString suf = m.captured(2);
+    // Strip the unit, keep the prefix.
+    static const char *units[] = {"HZ", "DEG", "PCT", "S", "V"};
+    QString up = suf.toUpper();
+    QString unit;
+    for (const char *u : units) {
+        if (up.endsWith(QLatin1String(u))) {
+            unit = QLatin1String(u);
+            up.chop(unit.size());
+            suf.chop(unit.size());
+            break;
+        }
+    }
+    double mult = 1.0;
+    if (up.isEmpty()) mult = 1.0;
+    else if (up == "MA") mult = 1e6;
+    else if (up == "M") mult = (unit == "HZ" && suf != "m") ? 1e6 : 1e-3; // MHZ is mega, mHz milli
+    else if (up == "K") mult = 1e3;
+    else if (up == "U") mult = 1e-6;
+    else if (up == "N") mult = 1e-9;
+    else if (up == "P") mult = 1e-12;
+    else if (up == "G") mult = 1e9;
+    else return false;
+    v = x * mult;
+    return std::isfinite(v);
+}
+
+bool SimEngine::parseBool(const QString &text, bool &b)
+{
+    const QString t = text.trimmed().toUpper();
+    if (t == "ON" || t == "1") { b = true; return true; }
+    if (t == "OFF" || t == "0") { b = false; return true; }
+    return false;
+}
+
+int SimEngine::parseChannel(const QString &text)
+{
+    static const QRegularExpression re("^\\s*:?CHAN(?:NEL)?(\\d+)\\s*$", QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(text);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}

@@ -1,0 +1,296 @@
+// Tests of the simulated instrument: engine parsing and the serial dialogue
+// through the pseudo-terminal of the real executable.
+#include "simengine.h"
+#include "simmodel_hp.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// One running simulator with the client end of its line opened raw.
+class Sim {
+public:
+    explicit Sim(const QStringList &args)
+    {
+        proc.start(ONDIVAR_SIM_EXE, args);
+        if (!proc.waitForStarted(5000) || !proc.waitForReadyRead(5000))
+            return;
+        const QByteArray first = proc.readLine().trimmed();
+        if (!first.startsWith("PTY "))
+            return;
+        fd = ::open(first.mid(4).constData(), O_RDWR | O_NOCTTY);
+        if (fd < 0)
+            return;
+        termios t{};
+        tcgetattr(fd, &t);
+        cfmakeraw(&t);
+        tcsetattr(fd, TCSANOW, &t);
+    }
+    ~Sim()
+    {
+        if (fd >= 0) ::close(fd);
+        proc.kill();
+        proc.waitForFinished(3000);
+    }
+    bool ok() const { return fd >= 0; }
+    void send(const QByteArray &b) { QCOMPARE_GE(::write(fd, b.constData(), size_t(b.size())), b.size()); }
+    // Reads until `want` bytes arrived or the line stays quiet for quietMs.
+    QByteArray read(qsizetype want = -1, int quietMs = 400)
+    {
+        QByteArray out;
+        char buf[4096];
+        pollfd p{fd, POLLIN, 0};
+        while ((want < 0 || out.size() < want) && ::poll(&p, 1, quietMs) > 0) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0) break;
+            out.append(buf, n);
+        }
+        return out;
+    }
+    QByteArray ask(const QByteArray &line, qsizetype want = -1) { send(line); return read(want); }
+
+    QProcess proc;
+    int fd = -1;
+};
+
+const QByteArray kAgilentIdn = "AGILENT TECHNOLOGIES,54622D,MY40000123,A.02.30";
+
+} // namespace
+
+class TestSim : public QObject {
+    Q_OBJECT
+private slots:
+    void splitNormalisesHeaders();
+    void parseNumberUnits_data();
+    void parseNumberUnits();
+    void modelsDifferInDialect();
+    void waveformSamplesFollowSignal();
+    void faultsShapeReplies_data();
+    void faultsShapeReplies();
+    void dialogue_data();
+    void dialogue();
+    void clientReopensLine();
+    void echoLogRecordsLines();
+    void repliesTakeAtLeastWireTime();
+};
+
+void TestSim::splitNormalisesHeaders()
+{
+    SimEngine e(SimModel::create("54622D"));
+    const auto calls = e.split(":CHANNEL2:RANGE 4V; :WAVEFORM:SOURCE CHAN1;POINTS 500;*OPC?");
+    QCOMPARE(calls.size(), 4);
+    QCOMPARE(calls[0].key, QString("CHAN#:RANG"));
+    QCOMPARE(calls[0].suffix(0), 2);
+    QCOMPARE(calls[0].args, QString("4V"));
+    QCOMPARE(calls[1].key, QString("WAV:SOUR"));
+    QCOMPARE(calls[2].key, QString("WAV:POIN")); // relative to the previous header
+    QCOMPARE(calls[3].key, QString("*OPC?"));
+    QVERIFY(calls[3].query);
+}
+
+void TestSim::parseNumberUnits_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("plain") << "1E-3" << 1e-3 << true;
+    QTest::newRow("ms") << "500ms" << 0.5 << true;
+    QTest::newRow("us space") << "2 us" << 2e-6 << true;
+    QTest::newRow("volts") << "-1.5mV" << -1.5e-3 << true;
+    QTest::newRow("kHz") << "10kHz" << 1e4 << true;
+    QTest::newRow("MHZ is mega") << "2MHZ" << 2e6 << true;
+    QTest::newRow("MA mega") << "3MA" << 3e6 << true;
+    QTest::newRow("garbage") << "abc" << 0.0 << false;
+    QTest::newRow("bad prefix") << "3Q" << 0.0 << false;
+}
+
+void TestSim::parseNumberUnits()
+{
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QFETCH(bool, valid);
+    double v = 0;
+    QCOMPARE(SimEngine::parseNumber(text, v), valid);
+    if (valid)
+        QVERIFY(qAbs(v - value) <= 1e-12 * qMax(1.0, qAbs(value)));
+}
+
+void TestSim::modelsDifferInDialect()
+{
+    // Joining command and sample format follow the model.
+    SimEngine agilent(SimModel::create("54622D")), hp(SimModel::create("54645A")), old(SimModel::create("54600A"));
+    auto one = [](SimEngine &e, const QByteArray &l) {
+        const auto r = e.processLine(l);
+        return r.empty() ? QByteArray() : r.back().bytes;
+    };
+    QCOMPARE(one(agilent, ":DISP:VECT 0;:DISP:VECT?"), QByteArray("0\r\n"));
+    QCOMPARE(one(agilent, ":DISP:CONN?"), QByteArray());
+    QCOMPARE(one(hp, ":DISP:CONN OFF;:DISP:CONN?"), QByteArray("0\r\n"));
+    QCOMPARE(one(old, ":DISP:CONN?"), QByteArray());
+    QCOMPARE(one(old, "*IDN?"), QByteArray("HEWLETT-PACKARD,54600A,0,A.01.20\r\n"));
+    QCOMPARE(one(agilent, ":WAVEFORM:FORMAT WORD;:WAV:FORM?"), QByteArray("WORD\r\n"));
+    QCOMPARE(one(hp, ":WAVEFORM:FORMAT WORD;:WAV:FORM?"), QByteArray("BYTE\r\n"));
+    QCOMPARE(one(hp, ":TIM:MODE DEL;:TIM:MODE?"), QByteArray("DELAYED\r\n"));
+    QCOMPARE(one(hp, ":TIM:MODE?"), QByteArray("DELAYED\r\n"));
+    QCOMPARE(one(hp, "*RST;:TIM:MODE?"), QByteArray("NORMAL\r\n"));
+}
+
+void TestSim::waveformSamplesFollowSignal()
+{
+    // Decoding with the scale queries gives back the configured signal.
+    auto model = SimModel::create("54622D");
+    SimSignal s;
+    s.amplitude = 1.5; s.frequency = 2000; s.offset = 0.25; s.phaseDeg = 30;
+    model->setSignal(2, s);
+    SimEngine e(std::move(model));
+    auto num = [&](const QByteArray &q) { return e.processLine(q).at(0).bytes.trimmed().toDouble(); };
+    for (const QByteArray fmt : {"BYTE", "WORD"}) {
+        e.processLine(":WAV:SOUR CHAN2;:CHAN2:RANG 4;:CHAN2:OFFS 0.25;:WAV:BYT LSBF;:WAV:POIN 400;:WAV:FORM " + fmt);
+        const double xinc = num(":WAV:XINC?"), xor0 = num(":WAV:XOR?"), yinc = num(":WAV:YINC?"),
+                     yor = num(":WAV:YOR?"), yref = num(":WAV:YREF?");
+        const QByteArray reply = e.processLine(":WAV:DATA?").at(0).bytes;
+        const int width = fmt == "WORD" ? 2 : 1;
+        const QByteArray head = SimEngine::block(QByteArray(400 * width, '\0')).left(5);
+        QCOMPARE(reply.left(5), head);
+        QVERIFY(reply.endsWith("\r\n"));
+        QCOMPARE(reply.size(), 5 + 400 * width + 2);
+        double worst = 0;
+        for (int j = 0; j < 400; ++j) {
+            const auto *b = reinterpret_cast<const unsigned char *>(reply.constData() + 5 + j * width);
+            const int raw = width == 2 ? b[0] | (b[1] << 8) : b[0];
+            const double v = (raw - yref) * yinc + yor;
+            worst = qMax(worst, qAbs(v - s.valueAt(j * xinc + xor0)));
+        }
+        QVERIFY2(worst <= yinc, qPrintable(QString("%1: error %2").arg(QString(fmt)).arg(worst)));
+    }
+}
+
+void TestSim::faultsShapeReplies_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("expected"); // exact reply, or empty for a check below
+    QTest::newRow("silence") << "silence" << QByteArray("*IDN?") << QByteArray("<none>");
+    QTest::newRow("noterm") << "noterm" << QByteArray("*OPC?") << QByteArray("1");
+    QTest::newRow("truncate") << "truncate" << QByteArray(":WAV:POIN 10;:WAV:DATA?") << QByteArray("#210") + QByteArray(5, 'x');
+    QTest::newRow("badcount") << "badcount=5" << QByteArray(":WAV:POIN 10;:WAV:DATA?") << QByteArray("#215") + QByteArray(10, 'x') + "\r\n";
+    QTest::newRow("noise") << "noise=12" << QByteArray("*OPC?") << QByteArray();
+}
+
+void TestSim::faultsShapeReplies()
+{
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, expected);
+    SimEngine e(SimModel::create("54645A"));
+    SimFaults f;
+    QVERIFY(f.add(fault));
+    f.after = 2;
+    e.setFaults(f);
+    QCOMPARE(e.processLine("*OPC?").at(0).bytes, QByteArray("1\r\n")); // before the fault starts
+    const auto r = e.processLine(line);
+    if (expected == "<none>") {
+        QVERIFY(r.empty());
+        return;
+    }
+    QCOMPARE(r.size(), size_t(1));
+    QByteArray got = r[0].bytes;
+    if (expected.isEmpty()) { // noise: 12 bytes, both kinds, then the reply
+        QCOMPARE(got.size(), 12 + 3);
+        QVERIFY(got.endsWith("1\r\n"));
+        const QByteArray n = got.left(12);
+        QVERIFY(std::any_of(n.begin(), n.end(), [](char c) { return uchar(c) < 32; }));
+        QVERIFY(std::any_of(n.begin(), n.end(), [](char c) { return uchar(c) >= 32; }));
+        QVERIFY(!n.contains('\n') && !n.contains('\r'));
+        return;
+    }
+    // Mask the sample bytes, compare the framing.
+    for (qsizetype i = 4; i < got.size() && got.startsWith('#'); ++i)
+        if (i < got.size() - (got.endsWith("\r\n") ? 2 : 0)) got[i] = 'x';
+    QCOMPARE(got, expected);
+}
+
+void TestSim::dialogue_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("idn agilent") << QStringList{} << QByteArray("*IDN?\n") << kAgilentIdn + "\r\n";
+    QTest::newRow("idn hp") << QStringList{"--model", "54645A"} << QByteArray("*IDN?\n")
+                            << QByteArray("HEWLETT-PACKARD,54645A,0,A.01.50\r\n");
+    QTest::newRow("chained setter, cr ignored") << QStringList{} << QByteArray(":TIM:RANG 2ms;*OPC?\r\n:TIM:RANG?\n")
+                                                << QByteArray("1\r\n2.000E-03\r\n");
+    QTest::newRow("unknown ignored") << QStringList{} << QByteArray(":BOGUS?;:ZAP 3;*OPC?\n") << QByteArray("1\r\n");
+    QTest::newRow("term lf") << QStringList{"--term", "lf"} << QByteArray(":CHAN1:RANG 4;:CHAN1:RANG?;*OPC?\n")
+                             << QByteArray("4.000E+00\n1\n");
+    QTest::newRow("fault after") << QStringList{"--fault", "noterm", "--fault-after", "2"}
+                                 << QByteArray("*OPC?;*OPC?\n") << QByteArray("1\r\n1");
+}
+
+void TestSim::dialogue()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, reply);
+    Sim sim(args);
+    QVERIFY(sim.ok());
+    QCOMPARE(sim.ask(line, reply.size()), reply);
+}
+
+void TestSim::clientReopensLine()
+{
+    Sim sim({});
+    QVERIFY(sim.ok());
+    const QByteArray path = QFile::symLinkTarget("/proc/self/fd/" + QString::number(sim.fd)).toLocal8Bit();
+    for (int round = 0; round < 3; ++round) {
+        QCOMPARE(sim.ask("*IDN?\n", kAgilentIdn.size() + 2), kAgilentIdn + "\r\n");
+        ::close(sim.fd);
+        QTest::qWait(100);
+        sim.fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(sim.fd >= 0);
+    }
+    QCOMPARE(sim.proc.state(), QProcess::Running);
+}
+
+void TestSim::echoLogRecordsLines()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("echo.txt");
+    {
+        Sim sim({"--echo-log", log});
+        QVERIFY(sim.ok());
+        QCOMPARE(sim.ask(":WAV:SOURCE CHAN2;*OPC?\r\n*IDN?\n", 3 + kAgilentIdn.size() + 2), "1\r\n" + kAgilentIdn + "\r\n");
+    }
+    QFile f(log);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray(":WAV:SOURCE CHAN2;*OPC?\n*IDN?\n"));
+}
+
+void TestSim::repliesTakeAtLeastWireTime()
+{
+    // 1000 points at 9600 baud: header, data and terminator on the wire.
+    Sim sim({"--baud", "9600", "--model", "54645A"});
+    QVERIFY(sim.ok());
+    QCOMPARE(sim.ask(":WAV:POIN 1000;*OPC?\n", 3), QByteArray("1\r\n"));
+    const QByteArray q = ":WAV:DATA?\n";
+    const qsizetype expected = 6 + 1000 + 2;
+    QElapsedTimer t;
+    t.start();
+    sim.send(q);
+    const QByteArray r = sim.read(expected, 2000);
+    const qint64 ms = t.elapsed();
+    QCOMPARE(r.size(), expected);
+    const double wireMs = double(expected + q.size()) * 10.0 * 1000.0 / 9600.0;
+    QVERIFY2(ms >= wireMs * 0.98, qPrintable(QString("%1 ms < %2 ms").arg(ms).arg(wireMs)));
+}
+
+QTEST_GUILESS_MAIN(TestSim)
+#include "tst_sim.moc"
