@@ -1,43 +1,65 @@
 #include "measure/unites.h"
 
-#include <QElapsedTimer>
 #include <QLocale>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <stdexcept>
 
 bool angleEnDegre = true;
+
+namespace {
+
+const QString degre = QStringLiteral("\u00B0");
+
+// General format with at most `chiffres` significant digits, no group separator,
+// and the user's decimal separator.
+QString texteGeneral(double a, int chiffres)
+{
+    QString s = QString::number(a, 'g', chiffres);
+    const QString point = QLocale().decimalPoint();
+    if (point != QLatin1String("."))
+        s.replace(QLatin1Char('.'), point);
+    return s;
+}
+
+// Scales a (>= 0) to a prefix: returns the prefix index, a divided by its power of ten.
+int reduit(double &a)
+{
+    int i = IndiceSansPrefixe;
+    while (a >= 999 && i < IndicePrefixeMax) { a /= 1000; ++i; }
+    while (a < 0.999 && i > IndicePrefixeMin) { a *= 1000; --i; }
+    return i;
+}
+
+const Tunite *standardParSymbole(const QString &symbole)
+{
+    for (int i = 0; i < 5; ++i)
+        if (UniteStandard(i).FUnite == symbole)
+            return &UniteStandard(i);
+    return nullptr;
+}
+
+} // namespace
+
+// ---- Number text -------------------------------------------------------------
 
 QString FormatNumber(double value)
 {
     if (std::isnan(value))
         return QStringLiteral("NaN");
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.5E", value);   // d.dddddE+xx, "C" locale for numbers
-    QString s = QString::fromLatin1(buf);
+    if (std::isinf(value))
+        return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
+    if (value == 0)
+        value = 0;   // no "-0.00000E+0"
+    QString s = QString::number(value, 'E', 5);   // d.dddddE+xx, always "."
     const qsizetype e = s.indexOf(QLatin1Char('E'));
-    if (e < 0)
-        return s;
-    const QChar sign = s.at(e + 1);
-    QString exp = s.mid(e + 2);
-    while (exp.size() > 1 && exp.startsWith(QLatin1Char('0')))
-        exp.remove(0, 1);
-    return s.left(e + 1) + (sign == QLatin1Char('-') ? QLatin1Char('-') : QLatin1Char('+')) + exp;
-}
-
-QString LettrePrefixe(int i)
-{
-    static const char16_t *lettres[] = {u"", u"y", u"z", u"a", u"f", u"p", u"n", u"\u00B5", u"m", u"",
-                                        u"k", u"M", u"G", u"T", u"P", u"E", u"Z", u"Y", u""};
-    return (i >= 0 && i <= 18) ? QString::fromUtf16(lettres[i]) : QString();
-}
-
-static int reduit(double &a)
-{
-    int i = 9;
-    while (a >= 999 && i < 18) { a /= 1000; ++i; }
-    while (a < 0.999 && i > 0) { a *= 1000; --i; }
-    return i;
+    qsizetype debut = e + 2;                        // first exponent digit
+    qsizetype fin = debut;
+    while (fin < s.size() - 1 && s.at(fin) == QLatin1Char('0'))
+        ++fin;
+    s.remove(debut, fin - debut);
+    return s;
 }
 
 QString FormatPrefixed(double value, const QString &unite)
@@ -46,13 +68,27 @@ QString FormatPrefixed(double value, const QString &unite)
         return QStringLiteral(" ");
     double a = std::fabs(value);
     const int i = reduit(a);
-    if (i == 0)
+    if (i == IndicePrefixeMin)
         return QStringLiteral("0 ") + unite;
-    QString s = QLocale().toString(a, 'g', 4);
+    QString s = i == IndicePrefixeMax ? texteGeneral(std::fabs(value), 4)   // beyond yotta
+                                      : texteGeneral(a, 4);
     if (value < 0)
         s.prepend(QLatin1Char('-'));
     return s + QLatin1Char(' ') + LettrePrefixe(i) + unite;
 }
+
+// ---- SI prefixes -------------------------------------------------------------
+
+QString LettrePrefixe(int i)
+{
+    static const char16_t *const lettres[] = {u"", u"y", u"z", u"a", u"f", u"p", u"n", u"\u00B5", u"m", u"",
+                                              u"k", u"M", u"G", u"T", u"P", u"E", u"Z", u"Y", u""};
+    if (i < IndicePrefixeMin || i > IndicePrefixeMax)
+        return QString();
+    return QString::fromUtf16(lettres[i]);
+}
+
+// ---- Units -------------------------------------------------------------------
 
 void Tunite::Init()
 {
@@ -78,31 +114,25 @@ void Tunite::RecopieUnite(const Tunite &u)
 
 const Tunite &UniteStandard(int i)
 {
-    static const std::array<Tunite, 6> table = [] {
-        std::array<Tunite, 6> t;
+    static const std::array<Tunite, NbreUnitesStandard> table = [] {
+        std::array<Tunite, NbreUnitesStandard> t;
         t[0].setUniteComplet(QStringLiteral("m"), 1, 0, 0, 0, 0, 0, 0);
         t[1].setUniteComplet(QStringLiteral("A"), 0, 0, 0, 1, 0, 0, 0);
         t[2].setUniteComplet(QStringLiteral("V"), 2, 1, -3, -1, 0, 0, 0);
         t[3].setUniteComplet(QStringLiteral("s"), 0, 0, 1, 0, 0, 0, 0);
-        t[4].setUniteComplet(QString(QChar(0x00B0)), 0, 0, 0, 0, 0, 0, 0);
+        t[4].setUniteComplet(degre, 0, 0, 0, 0, 0, 0, 0);
         t[4].avecPrefixe = false;
-        return t;
+        return t;   // t[5]: the empty unit
     }();
-    return table.at(size_t(qBound(0, i, 5)));
-}
-
-static const Tunite *standardParSymbole(const QString &symbole)
-{
-    for (int i = 0; i < 5; ++i)
-        if (UniteStandard(i).FUnite == symbole)
-            return &UniteStandard(i);
-    return nullptr;
+    if (i < 0 || i >= NbreUnitesStandard)
+        throw std::out_of_range("UniteStandard: index out of range");
+    return table[size_t(i)];
 }
 
 void Tunite::setUnite(const QString &symbole)
 {
     FUnite = symbole;
-    if (symbole == QString(QChar(0x00B0)))
+    if (symbole == degre)
         avecPrefixe = false;
     Dimension.fill(0);
     if (const Tunite *u = standardParSymbole(symbole))
@@ -111,23 +141,32 @@ void Tunite::setUnite(const QString &symbole)
 
 QString Tunite::NomAff(int puiss) const
 {
-    if (puiss == 0)
+    // Letters only from atto to exa: zepto, yocto, zetta and yotta are never shown.
+    // Any symbol gets the letter, so that a scaled value never shows with a bare unit.
+    if (puiss == 0 || puiss % 3 != 0 || puiss < -18 || puiss > 18)
         return FUnite;
-    if (!standardParSymbole(FUnite) || puiss % 3 != 0 || puiss < -18 || puiss > 18)
-        return FUnite;
-    return LettrePrefixe(puiss / 3 + 9) + FUnite;
+    return LettrePrefixe(puiss / 3 + IndiceSansPrefixe) + FUnite;
 }
 
 void Tunite::formatValeurEtUnite(double nombre, QString &valeurStr, QString &uniteStr) const
 {
     double a = std::fabs(nombre);
-    int i = 9;
-    if (avecPrefixe)
+    int i = IndiceSansPrefixe;
+    if (avecPrefixe && !std::isnan(a))
         i = reduit(a);
-    valeurStr = QLocale().toString(a, 'g', PrecisionU);
+    if (i == IndicePrefixeMin) {                  // below yocto: shown as zero
+        valeurStr = QStringLiteral("0");
+        uniteStr = FUnite;
+        return;
+    }
+    if (i == IndicePrefixeMax) {                  // beyond yotta: unscaled, with its exponent
+        a = std::fabs(nombre);
+        i = IndiceSansPrefixe;
+    }
+    valeurStr = texteGeneral(a, PrecisionU);
     if (nombre < 0)
         valeurStr.prepend(QLatin1Char('-'));
-    uniteStr = NomAff(3 * (i - 9));
+    uniteStr = NomAff(PuissancePrefixe(i));
 }
 
 QString Tunite::formatU(double nombre) const
@@ -137,50 +176,67 @@ QString Tunite::formatU(double nombre) const
     return v + u;
 }
 
+// ---- Angles and numbers ------------------------------------------------------
+
 double ComplexAngle(double re, double im)
 {
+    if (std::isnan(re) || std::isnan(im))
+        return std::nan("");
     double t;
     if (re == 0) {
         if (im == 0)
-            throw std::domain_error("angle of 0 + j0");
-        t = im >= 0 ? M_PI / 2 : -M_PI / 2;
+            throw std::domain_error("Angle d'un nombre complexe nul");
+        t = im >= 0 ? std::numbers::pi / 2 : -std::numbers::pi / 2;
     } else {
         t = std::atan(im / re);
         if (re < 0)
-            t += im >= 0 ? M_PI : -M_PI;
+            t += im >= 0 ? std::numbers::pi : -std::numbers::pi;
     }
     return angleEnDegre ? t * 57.29577951308232 : t;
 }
 
 double FullTurn() { return angleEnDegre ? 360.0 : 6.283185307179586; }
 
-double FloorValue(double x) { return std::isnan(x) ? x : std::floor(x); }
+double FloorValue(double x) { return std::floor(x); }
 
-static QElapsedTimer &horloge()
+// ---- Elapsed time ------------------------------------------------------------
+
+TMarqueTemps MarqueTemps() { return TMarqueTemps(TMarqueTemps::Horloge::now()); }
+
+double ElapsedSeconds(TMarqueTemps debut, TMarqueTemps fin)
 {
-    static QElapsedTimer t = [] { QElapsedTimer e; e.start(); return e; }();
-    return t;
+    return std::fabs(std::chrono::duration<double>(fin.instant - debut.instant).count());
 }
 
-MarqueTemps MarqueMaintenant() { return horloge().elapsed(); }
+double ElapsedSeconds(TMarqueTemps marque) { return ElapsedSeconds(marque, MarqueTemps()); }
 
-double ElapsedSeconds(MarqueTemps marque) { return double(horloge().elapsed() - marque) * 0.001; }
+// ---- Message boxes -----------------------------------------------------------
 
-static IDialogue *dialogue = nullptr;
-void setDialogue(IDialogue *d) { dialogue = d; }
-
-bool Confirm(const QString &message)
+bool TDialogueConsole::confirm(const QString &message)
 {
-    if (dialogue)
-        return dialogue->confirm(message);
-    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-    return false;
+    std::fprintf(stderr, "%s [%s]\n", qPrintable(message), reponse ? "Oui" : "Non");
+    return reponse;
 }
 
-void Inform(const QString &message)
+void TDialogueConsole::inform(const QString &message)
 {
-    if (dialogue)
-        dialogue->inform(message);
-    else
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", qPrintable(message));
 }
+
+namespace {
+IDialogue *dialogueInstalle = nullptr;
+}
+
+TDialogueConsole &dialogueConsole()
+{
+    static TDialogueConsole console;
+    return console;
+}
+
+void setDialogue(IDialogue *d) { dialogueInstalle = d; }
+
+IDialogue &dialogue() { return dialogueInstalle ? *dialogueInstalle : dialogueConsole(); }
+
+bool Confirm(const QString &message) { return dialogue().confirm(message); }
+
+void Inform(const QString &message) { dialogue().inform(message); }
