@@ -32,7 +32,9 @@ test: build build-san
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@if [ -x $(BUILD)/bench/ondivar-bench ]; then $(BUILD)/bench/ondivar-bench; else echo "no benchmark built yet"; fi
+	@set -e; found=0; for b in $(BUILD)/bench/ondivar-bench-*; do \
+	  [ -x "$$b" ] || continue; found=1; echo "== $$(basename $$b)"; "$$b"; \
+	done; [ $$found = 1 ] || echo "no benchmark built"
 
 demo: build
 	./scripts/demo.sh $(BUILD)

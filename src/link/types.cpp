@@ -1,0 +1,4 @@
+#include "link/types.h"
+
+Tconstructeur constructeur = oNone;
+int modeleGDS = 0;
