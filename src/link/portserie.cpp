@@ -360,12 +360,15 @@ bool TPortSerie::PortPresent(int n)
 {
     QSerialPort probe;
     probe.setReadBufferSize(64);
+    const QString path = PortMap::devicePath(n);
     try {
-        openDevice(probe, PortMap::devicePath(n), true);
+        openDevice(probe, path, true);
     } catch (const EAlreadyOpen &) {
         return true;
     } catch (const EPortError &) {
-        return false;
+        // A device that exists but refuses us (no permission) is still a port of the
+        // machine: opening it then tells the user what to do.
+        return !path.isEmpty() && QFileInfo::exists(path);
     }
     probe.close();
     return true;

@@ -1,0 +1,169 @@
+// ondivar-cli: the acquisition without a display, for scripts and for checking a set-up.
+#include "link/dossiers.h"
+#include "measure/unites.h"
+#include "shell/noyau.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+QTextStream &sortie()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+QTextStream &erreurs()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+const char *const nomsConstructeurs[NbreConstructeurs] = {"oNone", "oAgilent", "oHewlett", "oSefram", "oGoodWill",
+                                                         "oRigol", "oRigolUSB", "oRigolVisa", "oSiglent", "oFI"};
+const char *const nomsConnect[3] = {"cNone", "cConn", "cVect"};
+
+// The help line and the captions have no window here: failures are already told by the
+// messages, so the view only keeps quiet.
+class TVueConsole : public IVuePrincipale {
+public:
+    void setAide(const QString &) override {}
+    void setTitre(const QString &t) override { titre = t; }
+    void setComVisible(bool) override {}
+    void setOscVisible(bool) override {}
+    void setMultVisible(bool) override {}
+    QString titre;
+};
+
+void aide()
+{
+    erreurs() << QStringLiteral(
+        "Utilisation : ondivar-cli <commande> [options]\n"
+        "\n"
+        "Commandes :\n"
+        "  detect     cherche l'oscilloscope (voie série, puis USB, puis VISA) et affiche\n"
+        "             constructeur=, IdentiteScope=, modeleGDS= et connect= ;\n"
+        "             code de sortie 0 quand un oscilloscope est trouvé, 1 sinon.\n"
+        "\n"
+        "Options :\n"
+        "  --port N   numéro de la voie série (COMN) pour cette exécution\n"
+        "  --baud B   vitesse de la voie série pour cette exécution\n"
+        "  --trace    enregistre la trace et le journal de la voie série\n"
+        "  --help     cette aide\n"
+        "\n"
+        "La voie COMn est reliée à un périphérique par la variable ONDIVAR_PORTS\n"
+        "(par exemple ONDIVAR_PORTS=\"1=/dev/ttyUSB0\"), la section [Ports] des réglages,\n"
+        "ou à défaut les adaptateurs USB puis les ports ttyS présents.\n");
+    erreurs().flush();
+}
+
+struct TOptions {
+    QString commande;
+    int port = 0;
+    int baud = 0;
+    bool trace = false;
+    QStringList reste;
+};
+
+bool litEntier(const QString &texte, int &valeur, int min, int max)
+{
+    bool ok = false;
+    const int v = texte.toInt(&ok);
+    if (!ok || v < min || v > max)
+        return false;
+    valeur = v;
+    return true;
+}
+
+int erreurOption(const QString &message)
+{
+    erreurs() << message << QStringLiteral("\n(ondivar-cli --help pour l'aide)\n");
+    erreurs().flush();
+    return 2;
+}
+
+int detect(const TOptions &o)
+{
+    TNoyauPrincipal noyau;
+    TVueConsole vue;
+    noyau.setVue(&vue);
+    noyau.LitRegistre();
+    if (o.port)
+        noyau.VoieSerie.setComNumber(o.port);
+    if (o.baud)
+        noyau.VoieSerie.setBaud(o.baud);
+    if (o.trace)
+        noyau.reglages.avecTrace = true;
+    noyau.ResetOscillo();
+    const bool trouve = noyau.instrumentDetecte();
+    if (trouve) {
+        sortie() << "constructeur=" << nomsConstructeurs[int(constructeur)] << '\n'
+                 << "IdentiteScope=" << noyau.IdentiteScope << '\n'
+                 << "modeleGDS=" << modeleGDS << '\n'
+                 << "connect=" << nomsConnect[int(noyau.connect)] << '\n';
+        sortie().flush();
+    } else {
+        erreurs() << vue.titre << '\n';
+    }
+    if (o.trace) {
+        noyau.SetTrace(false);
+        erreurs() << QStringLiteral("Trace : ") << noyau.nomFichierTrace() << QStringLiteral("\nJournal : ")
+                  << noyau.nomFichierLog() << '\n';
+    }
+    erreurs().flush();
+    try {
+        noyau.VoieSerie.setOpen(false);
+    } catch (const std::exception &) {
+    }
+    return trouve ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Ondivar"));
+    ConstruitDossiers();
+    const QStringList args = app.arguments().mid(1);
+    TOptions o;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        auto valeur = [&](QString &v) {
+            if (i + 1 >= args.size())
+                return false;
+            v = args[++i];
+            return true;
+        };
+        QString v;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            aide();
+            return 0;
+        } else if (a == QLatin1String("--port")) {
+            if (!valeur(v) || !litEntier(v, o.port, 1, 50))
+                return erreurOption(QStringLiteral("--port attend un numéro de voie de 1 à 50"));
+        } else if (a == QLatin1String("--baud")) {
+            if (!valeur(v) || !litEntier(v, o.baud, 50, 4000000))
+                return erreurOption(QStringLiteral("--baud attend une vitesse en bauds (par exemple 19200)"));
+        } else if (a == QLatin1String("--trace")) {
+            o.trace = true;
+        } else if (o.commande.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
+            o.commande = a;
+        } else {
+            o.reste << a;
+        }
+    }
+    if (o.commande.isEmpty()) {
+        aide();
+        return 2;
+    }
+    if (o.commande == QLatin1String("detect")) {
+        if (!o.reste.isEmpty())
+            return erreurOption(QStringLiteral("Option inconnue : ") + o.reste.first());
+        return detect(o);
+    }
+    return erreurOption(QStringLiteral("Commande inconnue : ") + o.commande);
+}

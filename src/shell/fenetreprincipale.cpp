@@ -1,0 +1,283 @@
+#include "shell/fenetreprincipale.h"
+
+#include "measure/unites.h"
+#include "shell/apropos.h"
+#include "shell/comcfgdlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMap>
+#include <QProgressBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QToolButton>
+
+namespace {
+TAgilentFormMain *g_main = nullptr;
+
+QMap<int, FabriqueFenetre> &fabriques()
+{
+    static QMap<int, FabriqueFenetre> m;
+    return m;
+}
+} // namespace
+
+TAgilentFormMain *AgilentFormMain() { return g_main; }
+
+void EnregistreFenetre(TFenetre f, FabriqueFenetre fabrique) { fabriques()[int(f)] = std::move(fabrique); }
+
+TAgilentFormMain::TAgilentFormMain(QWidget *parent) : QWidget(parent)
+{
+    g_main = this;
+    setWindowTitle(QStringLiteral("Acquisition avec oscilloscopes RS232 pour Korvalis"));
+    QFont f(QStringLiteral("Segoe UI"));
+    f.setPixelSize(13);
+    setFont(f);
+    setFixedSize(590, 103);
+
+    auto *panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("BoutonPanel"));
+    panel->setGeometry(0, 0, 590, 60);
+    struct Def {
+        QToolButton **btn;
+        const char *nom;
+        int x;
+        QString texte;
+        QString aide;
+        QStyle::StandardPixmap image;
+    };
+    const Def defs[] = {
+        {&ComBtn, "ComBtn", 4, QStringLiteral("Voie série"), QStringLiteral("Paramètrage de la voie série"),
+         QStyle::SP_DriveNetIcon},
+        {&TestBtn, "TestBtn", 100, QStringLiteral("Test"), QStringLiteral("Paramètrage de la voie série"),
+         QStyle::SP_BrowserReload},
+        {&MultBtn, "MultBtn", 197, QStringLiteral("Multimètre"),
+         QStringLiteral("Acquisition  en point par point fonction de la fréquence "), QStyle::SP_FileDialogDetailedView},
+        {&OscBtn, "OscBtn", 294, QStringLiteral("Oscilloscope"), QStringLiteral("Acquisition des courbes de l'oscilloscope"),
+         QStyle::SP_ComputerIcon},
+        {&AboutBtn, "AboutBtn", 391, QStringLiteral("A propos..."), QString(), QStyle::SP_MessageBoxInformation},
+        {&ExitBtn, "ExitBtn", 488, QStringLiteral("Quitter"), QString(), QStyle::SP_DialogCloseButton},
+    };
+    for (const Def &d : defs) {
+        auto *b = new QToolButton(panel);
+        b->setObjectName(QLatin1String(d.nom));
+        b->setGeometry(d.x, 4, 90, 50);
+        b->setText(d.texte);
+        b->setIcon(style()->standardIcon(d.image));
+        b->setIconSize(QSize(24, 24));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setAutoRaise(false);
+        b->setStatusTip(d.aide);   // shown on the help line, never as a tooltip
+        *d.btn = b;
+    }
+    MultBtn->hide();
+    OscBtn->hide();
+
+    auto *aidePanel = new QWidget(this);
+    aidePanel->setObjectName(QStringLiteral("AidePanel"));
+    aidePanel->setGeometry(0, 60, 590, 43);
+    AideLabel = new QLabel(aidePanel);
+    AideLabel->setObjectName(QStringLiteral("AideLabel"));
+    AideLabel->setGeometry(0, 0, 590, 26);
+    AideLabel->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    ProgressBar1 = new QProgressBar(aidePanel);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(0, 26, 590, 17);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setValue(0);
+
+    TimerTest.setInterval(200);
+    TimerTest.setSingleShot(true);
+    connect(&TimerTest, &QTimer::timeout, this, &TAgilentFormMain::TimerTestTimer);
+
+    connect(ComBtn, &QToolButton::clicked, this, &TAgilentFormMain::ComCfgClick);
+    connect(TestBtn, &QToolButton::clicked, this, &TAgilentFormMain::TestBtnClick);
+    connect(MultBtn, &QToolButton::clicked, this, &TAgilentFormMain::MultBtnClick);
+    connect(OscBtn, &QToolButton::clicked, this, &TAgilentFormMain::OscBtnClick);
+    connect(AboutBtn, &QToolButton::clicked, this, &TAgilentFormMain::AboutItemClick);
+    connect(ExitBtn, &QToolButton::clicked, this, &TAgilentFormMain::ExitItemClick);
+
+    // FormCreate
+    noyau.setVue(this);
+    noyau.echange.setProgression(this);
+    qApp->installEventFilter(this);
+    noyau.LitRegistre();
+
+    AboutBox = new TAboutBox(this);
+    ComCfgDlg = new TComCfgDlg(noyau, this);
+}
+
+TAgilentFormMain::~TAgilentFormMain()
+{
+    qApp->removeEventFilter(this);
+    noyau.setVue(nullptr);
+    noyau.echange.setProgression(nullptr);
+    if (g_main == this)
+        g_main = nullptr;
+}
+
+void TAgilentFormMain::setAide(const QString &texte)
+{
+    AideLabel->setText(texte);
+    AideLabel->repaint();
+}
+
+void TAgilentFormMain::setTitre(const QString &texte) { setWindowTitle(texte); }
+void TAgilentFormMain::setComVisible(bool v) { ComBtn->setVisible(v); }
+void TAgilentFormMain::setOscVisible(bool v) { OscBtn->setVisible(v); }
+void TAgilentFormMain::setMultVisible(bool v) { MultBtn->setVisible(v); }
+void TAgilentFormMain::setMaximum(int max) { ProgressBar1->setMaximum(max > 0 ? max : 1); }
+void TAgilentFormMain::setPosition(int pos) { ProgressBar1->setValue(qBound(0, pos, ProgressBar1->maximum())); }
+
+bool TAgilentFormMain::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate && noyau.PremiereFois) {
+        noyau.PremiereFois = false;
+        TimerTest.start();
+    } else if (e->type() == QEvent::Show && noyau.PremiereFois) {
+        // Without a window manager the window may never become active: start anyway.
+        QTimer::singleShot(1000, this, [this] {
+            if (noyau.PremiereFois) {
+                noyau.PremiereFois = false;
+                TimerTest.start();
+            }
+        });
+    }
+    return QWidget::event(e);
+}
+
+void TAgilentFormMain::TimerTestTimer()
+{
+    TimerTest.stop();
+    noyau.ResetOscillo();
+}
+
+bool TAgilentFormMain::eventFilter(QObject *obj, QEvent *e)
+{
+    if (e->type() == QEvent::StatusTip && obj->isWidgetType()) {
+        AfficheAide(static_cast<QStatusTipEvent *>(e)->tip());
+        return true;
+    }
+    return QWidget::eventFilter(obj, e);
+}
+
+QWidget *TAgilentFormMain::fenetre(TFenetre f) const
+{
+    const int i = int(f);
+    return (i > 0 && i < int(fenetres_.size())) ? fenetres_[i].data() : nullptr;
+}
+
+void TAgilentFormMain::AfficheAide(const QString &texte)
+{
+    if (noyau.AcquisitionEnCours != mNone
+        && !fenetre(FenetreDuMode(noyau.AcquisitionEnCours, constructeur, modeleGDS)))
+        noyau.AcquisitionEnCours = mNone;
+    QWidget *w = fenetre(FenetreDuMode(noyau.AcquisitionEnCours, constructeur, modeleGDS));
+    if (!texte.isEmpty()) {
+        if (w)
+            w->setWindowTitle(texte);
+        else
+            AideLabel->setText(texte);
+        return;
+    }
+    switch (noyau.AcquisitionEnCours) {
+    case mOsc:
+        if (w)
+            w->setWindowTitle(QStringLiteral("Acquisition avec ") + noyau.IdentiteScope);
+        break;
+    case mMult:
+    case mMultSefram:
+        if (w)
+            w->setWindowTitle(QStringLiteral("Acquisition : Bode avec ") + noyau.IdentiteScope);
+        break;
+    default:
+        AideLabel->setText(noyau.IdentiteScope);
+    }
+}
+
+void TAgilentFormMain::setFocusMain()
+{
+    QWidget *w = fenetre(FenetreDuMode(noyau.AcquisitionEnCours, constructeur, modeleGDS));
+    if (!w)
+        noyau.AcquisitionEnCours = mNone;
+    if (!w)
+        w = this;
+    if (!w->isVisible())
+        w->show();
+    w->raise();
+    if (!w->isActiveWindow())
+        w->activateWindow();
+}
+
+QWidget *TAgilentFormMain::ouvre(TFenetre f)
+{
+    const int i = int(f);
+    if (i <= 0 || i >= int(fenetres_.size()))
+        return nullptr;
+    if (!fenetres_[i]) {
+        auto it = fabriques().constFind(i);
+        if (it == fabriques().constEnd() || !*it)
+            return nullptr;
+        fenetres_[i] = (*it)();
+    }
+    QWidget *w = fenetres_[i];
+    if (w) {
+        w->show();
+        w->raise();
+        w->activateWindow();
+    }
+    return w;
+}
+
+void TAgilentFormMain::OscBtnClick()
+{
+    const TFenetre f = FenetreOscillo(constructeur);
+    if (f == TFenetre::aucune)
+        return;
+    noyau.SetMode(mOsc);
+    if (!ouvre(f))
+        Inform(QStringLiteral("La fenêtre de l'oscilloscope n'est pas disponible dans cette version"));
+}
+
+void TAgilentFormMain::MultBtnClick()
+{
+    const TFenetre f = FenetreMultimetre(constructeur, modeleGDS);
+    if (f == TFenetre::aucune)
+        return;
+    noyau.SetMode(ModeMultimetre(constructeur, modeleGDS));
+    if (!ouvre(f))
+        Inform(f == TFenetre::bode ? QStringLiteral("La fenêtre Bode n'est pas disponible dans cette version")
+                                   : QStringLiteral("La fenêtre du multimètre n'est pas disponible dans cette version"));
+}
+
+void TAgilentFormMain::TestBtnClick() { noyau.ResetOscillo(); }
+
+void TAgilentFormMain::ComCfgClick()
+{
+    noyau.NbreRS232 = noyau.nombrePortsPresents();
+    const int port = noyau.VoieSerie.ComNumber();
+    if (!noyau.portPresent(port) && noyau.NbreRS232 == 0)
+        return;
+    ComCfgDlg->Numero = port;
+    ComCfgDlg->DTRcb->setChecked(noyau.reglages.avecDTR);
+    ComCfgDlg->TraceCB->setChecked(noyau.reglages.avecTrace);
+    ComCfgDlg->setVitesseChoisie(IndexVitesse(noyau.VoieSerie.Baud()));
+    if (ComCfgDlg->exec() == QDialog::Accepted)
+        noyau.appliqueConfiguration(ComCfgDlg->Numero, VitesseIndex(ComCfgDlg->vitesseChoisie()),
+                                    ComCfgDlg->DTRcb->isChecked(), ComCfgDlg->TraceCB->isChecked());
+    noyau.ResetOscillo();
+}
+
+void TAgilentFormMain::AboutItemClick() { AboutBox->exec(); }
+
+void TAgilentFormMain::closeEvent(QCloseEvent *e)
+{
+    noyau.Fermeture();
+    for (auto &w : fenetres_)
+        if (w)
+            w->close();
+    e->accept();
+    qApp->quit();
+}
