@@ -3,6 +3,7 @@
 
 #include <QCollator>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <algorithm>
@@ -75,12 +76,26 @@ QString devicePath(int n)
     const QMap<int, QString> env = parseEnvironment(qEnvironmentVariable("ONDIVAR_PORTS"));
     if (env.contains(n))
         return env.value(n);
-    auto reg = OuvreRegistre();
-    const QMap<int, QString> fromReg = fromSettings(*reg);
-    if (fromReg.contains(n))
-        return fromReg.value(n);
-    const QStringList defaults = defaultDevices();
-    return n <= defaults.size() ? defaults.at(n - 1) : QString();
+    // A sweep over the 50 numbers asks this 50 times in a row: the settings and the
+    // device list are read once and kept for a second.
+    struct Cache {
+        QElapsedTimer age;
+        QString config;
+        QMap<int, QString> fromReg;
+        QStringList defaults;
+    };
+    static Cache cache;
+    const QString config = qEnvironmentVariable("ONDIVAR_CONFIG");
+    if (!cache.age.isValid() || cache.age.elapsed() > 1000 || cache.config != config) {
+        auto reg = OuvreRegistre();
+        cache.fromReg = fromSettings(*reg);
+        cache.defaults = defaultDevices();
+        cache.config = config;
+        cache.age.start();
+    }
+    if (cache.fromReg.contains(n))
+        return cache.fromReg.value(n);
+    return n <= cache.defaults.size() ? cache.defaults.at(n - 1) : QString();
 }
 
 }
