@@ -60,9 +60,17 @@ bool TEchange::LitReponse(int duree, QByteArray &reponse)
         progression_->setPosition(0);
     }
     bool complete = false;
+    bool recu = false;
     while (!complete && !t.TimerExpired()) {
         if (port_.CharReady()) {
             const unsigned char c = static_cast<unsigned char>(port_.GetChar());
+            if (c == 10 && !recu) {
+                // The LF of the previous reply's CR LF, late for the flush: it does not end
+                // this reply (which would read as empty).
+                recu = true;
+                continue;
+            }
+            recu = true;
             if (c >= 32)
                 reponse += char(c);
             complete = c == 13 || c == 10;

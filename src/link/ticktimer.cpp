@@ -28,8 +28,10 @@ void TickTimer::StartTimer(qint64 ticks)
 {
     if (ticks > MaxTicks)
         ticks = MaxTicks;
-    start_ = TickClock::currentTick();
-    expiry_ = start_ + ticks;
+    // Kept in milliseconds: a timer of n ticks lasts n × 55 ms from the moment it is
+    // armed, not until the n-th boundary of a coarse tick count (up to a tick more).
+    start_ = TickClock::msecs();
+    expiry_ = start_ + ticks * 55;
 }
 
 void TickTimer::StartTimerSecs(qint64 seconds)
@@ -38,9 +40,9 @@ void TickTimer::StartTimerSecs(qint64 seconds)
 }
 
 // The clock is a 64-bit monotonic count, so it never wraps during a run.
-bool TickTimer::TimerExpired() const { return TickClock::currentTick() > expiry_; }
+bool TickTimer::TimerExpired() const { return TickClock::msecs() > expiry_; }
 
-qint64 TickTimer::ElapsedTicks() const { return TickClock::currentTick() - start_; }
+qint64 TickTimer::ElapsedTicks() const { return (TickClock::msecs() - start_) / 55; }
 
 void DelayTicks(qint64 ticks, bool pump)
 {

@@ -109,6 +109,11 @@ private slots:
         QTest::qWait(50);
         inst->sayLater("AB\x01" "C\r\n");
         QCOMPARE(ech->GetString("*IDN?"), QByteArray("ABC"));
+        // A LF too late for the flush (it comes after the next command) does not end that reply.
+        QTest::qWait(50);
+        inst->heard();
+        inst->sayLater("\nDEF\r\n");
+        QCOMPARE(ech->GetString(":TIM:SCAL?"), QByteArray("DEF"));
     }
 
     void readers_data()
