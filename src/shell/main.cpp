@@ -6,6 +6,7 @@
 #include "shell/grec.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char **argv)
 {
@@ -22,6 +23,14 @@ int main(int argc, char **argv)
 
     TAgilentFormMain fenetre;
     fenetre.show();
+    // ONDIVAR_CAPTURE=file.png: once the detection has run, the window is saved as a
+    // picture and the program ends (screenshots for the documentation).
+    const QString capture = qEnvironmentVariable("ONDIVAR_CAPTURE");
+    if (!capture.isEmpty())
+        QTimer::singleShot(4000, &fenetre, [&fenetre, capture] {
+            fenetre.grab().save(capture);
+            QApplication::quit();
+        });
     const int rc = app.exec();
     setDialogue(nullptr);
     return rc;
