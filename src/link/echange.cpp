@@ -40,7 +40,9 @@ void TEchange::flushUntilQuiet()
     // A late byte (the LF after a CR) is discarded, then one tick lets stragglers in.
     while (port_.CharReady()) {
         port_.FlushInBuffer();
+        const qint64 t0 = TickClock::msecs();
         DelayTicks(1, false);
+        dureeVidages_ += TickClock::msecs() - t0;
     }
 }
 

@@ -49,6 +49,9 @@ public:
     // Reads one reply line within 18 × duree ticks; answers whether it was completed.
     bool LitReponse(int duree, QByteArray &reponse);
 
+    // Milliseconds spent so far in the flush waits (the tick left for stragglers), for the benchmarks.
+    qint64 dureeVidages() const { return dureeVidages_; }
+
 private:
     class Garde;
     void log(const QString &line);
@@ -59,4 +62,5 @@ private:
     TPortSerie &port_;
     IProgression *progression_ = nullptr;
     bool occupe_ = false;
+    qint64 dureeVidages_ = 0;
 };

@@ -62,7 +62,7 @@ public:
     void PutString(const QByteArray &text);
     bool CharReady();
     char GetChar();
-    int waiting() const { return int(in_.size()); }
+    int waiting() const { return int(in_.size() - inHead_); }
     void FlushInBuffer();
     void ProcessCommunications();
     // Waits up to ms for bytes to arrive (returns at once when some do).

@@ -222,6 +222,33 @@ private slots:
         QVERIFY(trc.readAll().contains(":ACQ:POINTS?"));
     }
 
+    // The emulated handshake: DTR drops when 3072 bytes wait unread, rises again once the
+    // program has read them down to 1280; with DSR required nothing is sent while it is low.
+    void handshakeThresholds()
+    {
+        port->setHWFlowOptions(hwfUseDTR | hwfRequireDSR);
+        QVERIFY(port->dtrAsserted());
+        inst->say(QByteArray(3000, 'x'));
+        QTest::qWait(50);
+        port->ProcessCommunications();
+        QVERIFY(port->dtrAsserted());
+        inst->say(QByteArray(100, 'y'));
+        QTRY_VERIFY((port->ProcessCommunications(), !port->dtrAsserted()));
+        QCOMPARE(port->waiting(), 3100);
+        while (port->waiting() > 1281)
+            port->GetChar();
+        QVERIFY(!port->dtrAsserted());
+        port->GetChar();
+        QVERIFY(port->dtrAsserted());
+        // A pseudo-terminal never raises DSR: the bytes wait, and go once DSR is no longer needed.
+        port->PutString("*IDN?\n");
+        QTest::qWait(50);
+        QCOMPARE(inst->heard(), QByteArray());
+        port->setHWFlowOptions(0);
+        QByteArray got;   // read as it comes: a retried check must not lose bytes
+        QTRY_COMPARE(got += inst->heard(), QByteArray("*IDN?\n"));
+    }
+
     void alreadyOpen()
     {
         TPortSerie other;
