@@ -1,10 +1,16 @@
 # Two commands do all the set-up: `make demo` and `make test`.
 BUILD      ?= build
 BUILD_SAN  ?= build-san
+BUILD_FUZZ ?= build-fuzz
+# Fuzzing: seconds per target for `make fuzz`, and for the short run of `make test`.
+FUZZ_SECONDS ?= 120
+FUZZ_QUICK   ?= 3
+FUZZERS    := parsenumber lecteur_hewlett lecteur_agilent lecteur_sefram lecteur_gds800 \
+              lecteur_fi lecteur_gds2000 lecteur_rigol
 JOBS       ?= $(shell nproc)
-DEB_PKGS   := cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev
+DEB_PKGS   := cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev clang
 
-.PHONY: all deps build build-san demo test bench clean
+.PHONY: all deps build build-san build-fuzz fuzz fuzz-run demo test bench clean
 
 all: build
 
@@ -26,10 +32,30 @@ build-san: deps
 	cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=Debug -DONDIVAR_SANITIZE=ON
 	cmake --build $(BUILD_SAN) -j $(JOBS)
 
-test: build build-san
+test: build build-san build-fuzz
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	cd $(BUILD_SAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory fuzz-run FUZZ_SECONDS=$(FUZZ_QUICK)
+
+# libFuzzer targets under AddressSanitizer and UndefinedBehaviorSanitizer (clang, own build).
+build-fuzz: deps
+	cmake -S fuzz -B $(BUILD_FUZZ) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+
+fuzz: build-fuzz
+	$(MAKE) --no-print-directory fuzz-run
+
+fuzz-run:
+	@for f in $(FUZZERS); do \
+	  mkdir -p $(BUILD_FUZZ)/corpus/$$f; log=$(BUILD_FUZZ)/fuzz_$$f.log; \
+	  if ! UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 $(BUILD_FUZZ)/fuzz_$$f -max_total_time=$(FUZZ_SECONDS) \
+	      -print_final_stats=0 -artifact_prefix=$(BUILD_FUZZ)/ $(BUILD_FUZZ)/corpus/$$f fuzz/seeds/$${f#lecteur_} \
+	      > $$log 2>&1; then \
+	    tail -n 40 $$log; echo "fuzz_$$f: failure (input saved in $(BUILD_FUZZ)/)"; exit 1; \
+	  fi; \
+	  echo "fuzz_$$f: $$(grep '^Done' $$log)"; \
+	done
 
 bench: build
 	@set -e; found=0; for b in $(BUILD)/bench/ondivar-bench-*; do \
@@ -40,4 +66,4 @@ demo: build
 	./scripts/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)

@@ -22,7 +22,12 @@ const char *kUsageEn =
     "  --ch1 S, --ch2 S    input signal: shape,amplitude V,frequency Hz,phase deg,offset V\n"
     "                      shape is sine or square, e.g. sine,1.0,1000,0,0\n"
     "  --fault F           silence | late=MS | noterm | noise=N | truncate | badcount[=D]\n"
-    "                      (repeatable or comma-separated)\n"
+    "                      blocknoise=N | undef | baddigits | zeros=N | tailzeros=N\n"
+    "                      oversize=N | hangup (repeatable or comma-separated)\n"
+    "  --record N          samples of a waveform record (points held by the instrument)\n"
+    "  --init LINE         run the command LINE at start (instrument state), repeatable\n"
+    "  --acq-ms MS         time a digitize takes (default 0)\n"
+    "  --hold              hold the line locked, as another program would (model busy does)\n"
     "  --fault-after K     apply the faults from the K-th query on (default 1)\n"
     "  --echo-log FILE     append every received command line to FILE\n"
     "  --seed N            seed of the noise generator\n"
@@ -41,7 +46,12 @@ const char *kUsageFr =
     "  --ch1 S, --ch2 S    signal d'entrée : forme,amplitude V,fréquence Hz,phase deg,décalage V\n"
     "                      forme sine ou square, ex. sine,1.0,1000,0,0\n"
     "  --fault F           silence | late=MS | noterm | noise=N | truncate | badcount[=D]\n"
-    "                      (répétable ou séparé par des virgules)\n"
+    "                      blocknoise=N | undef | baddigits | zeros=N | tailzeros=N\n"
+    "                      oversize=N | hangup (répétable ou séparé par des virgules)\n"
+    "  --record N          échantillons d'un enregistrement (points tenus par l'instrument)\n"
+    "  --init LIGNE        exécuter la commande LIGNE au départ (état de l'instrument), répétable\n"
+    "  --acq-ms MS         durée d'une numérisation (défaut 0)\n"
+    "  --hold              tenir la ligne verrouillée, comme un autre programme (modèle busy)\n"
     "  --fault-after K     appliquer les défauts à partir de la K-ième requête (défaut 1)\n"
     "  --echo-log FICHIER  ajouter chaque ligne de commande reçue à FICHIER\n"
     "  --seed N            graine du générateur de bruit\n"
@@ -68,6 +78,9 @@ int main(int argc, char **argv)
     bool help = false;
     SimFaults faults;
     QString ch[2];
+    QStringList inits;
+    int record = 0, acqMs = 0;
+    bool holdLine = false;
 
     for (int i = 0; i < args.size(); ++i) {
         QString opt = args[i], value;
@@ -98,6 +111,10 @@ int main(int argc, char **argv)
         else if (opt == "--fault-after") faults.after = toInt(next(), 1);
         else if (opt == "--echo-log") echoLog = next();
         else if (opt == "--seed") seed = quint32(toInt(next(), 0));
+        else if (opt == "--record") record = toInt(next(), 1);
+        else if (opt == "--init") inits << next();
+        else if (opt == "--acq-ms") acqMs = toInt(next(), 0);
+        else if (opt == "--hold") holdLine = true;
         else fail("unknown option " + opt + " (--help)");
     }
 
@@ -127,11 +144,23 @@ int main(int argc, char **argv)
     }
     if (term != "crlf" && term != "lf")
         fail("--term must be crlf or lf");
+    if (record > 0 && !m->setRecord(record))
+        fail("--record is not offered by model " + model);
+    if (model.toLower() == "busy")
+        holdLine = true;
 
     SimEngine engine(std::move(m));
     engine.setTerminator(term == "lf" ? QByteArray("\n") : QByteArray("\r\n"));
     engine.setFaults(faults);
     engine.setSeed(seed);
+    engine.acquireMs = acqMs;
+    for (const QString &line : inits) {   // the instrument's state at start; replies dropped
+        SimFaults none;
+        engine.setFaults(none);
+        engine.processLine(line.toLatin1());
+        engine.setFaults(faults);
+    }
+    engine.resetCounters();
 
     SimPort port(engine, baud);
     QString err, shown;
@@ -145,6 +174,8 @@ int main(int argc, char **argv)
             fail(err);
         shown = path;
     }
+    if (holdLine && !port.hold(&err))
+        fail(err);
     std::printf("PTY %s\n", qPrintable(shown));
     std::fflush(stdout);
     return app.exec();

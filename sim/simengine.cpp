@@ -14,6 +14,8 @@ double SimSignal::valueAt(double t) const
     const double s = std::sin(arg);
     if (shape == Square)
         return offset + (s >= 0.0 ? amplitude : -amplitude);
+    if (shape == Triangle) // same phase as the sine: rises through 0 at arg = 0
+        return offset + amplitude * (2.0 / std::numbers::pi) * std::asin(s);
     return offset + amplitude * s;
 }
 
@@ -28,6 +30,8 @@ bool SimSignal::parse(const QString &text, SimSignal &out)
         s.shape = Sine;
     else if (shape == "square" || shape == "sq")
         s.shape = Square;
+    else if (shape == "triangle" || shape == "tri")
+        s.shape = Triangle;
     else
         return false;
     double *fields[] = {&s.amplitude, &s.frequency, &s.phaseDeg, &s.offset};
@@ -67,6 +71,13 @@ bool SimFaults::add(const QString &text, QString *error)
         else if (name == "noise" && n >= 0) noise = value.isEmpty() ? 8 : n;
         else if (name == "truncate" && value.isEmpty()) truncate = true;
         else if (name == "badcount") { badcount = true; if (!value.isEmpty()) badcountDelta = n; }
+        else if (name == "blocknoise" && n >= 0) blocknoise = value.isEmpty() ? 8 : n;
+        else if (name == "undef" && value.isEmpty()) undef = true;
+        else if (name == "baddigits" && value.isEmpty()) baddigits = true;
+        else if (name == "zeros" && !value.isEmpty() && n >= 0) zeros = n;
+        else if (name == "tailzeros" && !value.isEmpty() && n >= 0) tailzeros = n;
+        else if (name == "oversize" && !value.isEmpty() && n > 0) oversize = n;
+        else if (name == "hangup" && value.isEmpty()) hangup = true;
         else {
             if (error) *error = "unknown fault: " + part;
             return false;
@@ -166,7 +177,15 @@ std::vector<SimReply> SimEngine::processLine(const QByteArray &line)
 {
     std::vector<SimReply> out;
     out_ = &out;
+    lineDelayMs_ = 0;
+    rxBytes += line.size() + 1;
     for (const SimCall &c : split(line)) {
+        if (c.key == "*SIMSTAT?") { // simulator's own counters, outside any dialect
+            SimReply r;
+            r.bytes = QByteArray::number(rxBytes) + "," + QByteArray::number(txBytes) + term_;
+            out.push_back(r);
+            continue;
+        }
         if (c.query)
             ++queries_;
         const SimModel::Handler *h = model_->find(c.key);
@@ -183,27 +202,34 @@ std::vector<SimReply> SimEngine::processLine(const QByteArray &line)
 
 bool SimEngine::faultActive() const { return queries_ >= faults_.after; }
 
-QByteArray SimEngine::noiseBytes()
+QByteArray SimEngine::noiseBytes(int count)
 {
     QByteArray n;
     std::uniform_int_distribution<int> printable(32, 126), control(1, 31), pick(0, 3);
-    for (int i = 0; i < faults_.noise; ++i) {
+    for (int i = 0; i < count; ++i) {
+        int b;
         if (pick(rng_) == 0) {
-            int b;
             do b = control(rng_); while (b == '\r' || b == '\n');
-            n.append(char(b));
         } else {
-            n.append(char(printable(rng_)));
+            do b = printable(rng_); while (b == '#');
         }
+        n.append(char(b));
     }
     // Make sure both kinds appear whenever there is room for both.
-    if (faults_.noise >= 2) {
+    if (count >= 2) {
         bool low = false, high = false;
         for (char ch : n) (static_cast<unsigned char>(ch) < 32 ? low : high) = true;
         if (!low) n[0] = '\x07';
         if (!high) n[n.size() - 1] = 'X';
     }
     return n;
+}
+
+void SimEngine::push(SimReply r)
+{
+    r.delayMs += lineDelayMs_;
+    txBytes += r.bytes.size();
+    out_->push_back(r);
 }
 
 void SimEngine::replyText(const QByteArray &text)
@@ -215,34 +241,98 @@ void SimEngine::replyText(const QByteArray &text)
         return;
     SimReply r;
     if (f && faults_.noise > 0)
-        r.bytes = noiseBytes();
+        r.bytes = noiseBytes(faults_.noise);
     r.bytes += text;
     if (!(f && faults_.noterm))
         r.bytes += term_;
     r.delayMs = f ? faults_.lateMs : 0;
-    out_->push_back(r);
+    push(r);
 }
 
-void SimEngine::replyBlock(const QByteArray &data)
+void SimEngine::replyBlock(const QByteArray &data, int width)
+{
+    SimBlock b;
+    b.data = data;
+    b.width = width;
+    replyBlock(b);
+}
+
+void SimEngine::replyBlock(SimBlock b)
 {
     if (!out_)
         return;
     const bool f = faultActive();
     if (f && faults_.silence)
         return;
+    const int w = std::max(1, b.width);
+    QByteArray &d = b.data;
+    if (f && faults_.oversize > 0 && !d.isEmpty()) {
+        const QByteArray one = d;
+        const qsizetype want = qsizetype(faults_.oversize) * w;
+        d.clear();
+        d.reserve(want);
+        while (d.size() < want)
+            d += one.left(want - d.size());
+    }
+    const qsizetype samples = d.size() / w;
+    if (f && faults_.zeros > 0 && samples > 0) {
+        const qsizetype z = std::min<qsizetype>(faults_.zeros, samples);
+        for (qsizetype k = 0; k < z; ++k) {
+            const qsizetype j = k * samples / z;
+            for (int i = 0; i < w; ++i)
+                d[j * w + i] = '\0';
+        }
+    }
+    if (f && faults_.tailzeros > 0) {
+        const qsizetype z = std::min<qsizetype>(faults_.tailzeros, samples);
+        for (qsizetype i = (samples - z) * w; i < samples * w; ++i)
+            d[i] = '\0';
+    }
+    qint64 declared = d.size();
+    if (f && faults_.badcount)
+        declared = std::max<qint64>(0, declared + faults_.badcountDelta);
+
+    QByteArray head;
+    switch (b.framing) {
+    case SimBlock::Ieee: {
+        QByteArray count = QByteArray::number(declared);
+        if (f && faults_.baddigits)
+            for (char &c : count) c = char('A' + (c - '0'));
+        head = f && faults_.undef ? QByteArray("#0") : "#" + QByteArray::number(count.size()) + count;
+        break;
+    }
+    case SimBlock::Sefram: {
+        // "W" + channel + 4-digit byte count C (8 + 2 per sample) + 8 characters.
+        QByteArray count = QByteArray::number(declared + 8).rightJustified(4, '0').right(4);
+        if (f && faults_.baddigits)
+            count = "12A4";
+        head = "WV" + count + "CH1 WORD";
+        break;
+    }
+    case SimBlock::Rigol: {
+        const quint32 n = quint32(declared);
+        head.append(char(n & 0xff)).append(char((n >> 8) & 0xff)).append(char((n >> 16) & 0xff)).append(char(n >> 24));
+        break;
+    }
+    }
     SimReply r;
     if (f && faults_.noise > 0)
-        r.bytes = noiseBytes();
-    if (f && faults_.truncate) {
-        r.bytes += block(data).left(2 + QByteArray::number(data.size()).size() + data.size() / 2);
+        r.bytes = noiseBytes(faults_.noise);
+    r.bytes += b.prefix;
+    if (f && faults_.blocknoise > 0)
+        r.bytes += noiseBytes(faults_.blocknoise);
+    r.bytes += head;
+    r.bytes += b.extra;
+    if (f && (faults_.truncate || faults_.hangup)) {
+        r.bytes += d.left(d.size() / 2);
+        r.hangup = faults_.hangup;
     } else {
-        const qint64 declared = (f && faults_.badcount) ? std::max<qint64>(0, data.size() + faults_.badcountDelta) : -1;
-        r.bytes += block(data, declared);
-        if (!(f && faults_.noterm))
+        r.bytes += d;
+        if (b.terminated && !(f && faults_.noterm))
             r.bytes += term_;
     }
     r.delayMs = f ? faults_.lateMs : 0;
-    out_->push_back(r);
+    push(r);
 }
 
 QByteArray SimEngine::block(const QByteArray &data, qint64 declaredCount)

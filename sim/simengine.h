@@ -15,7 +15,7 @@
 
 // One input signal fed to a channel.
 struct SimSignal {
-    enum Shape { Sine, Square };
+    enum Shape { Sine, Square, Triangle };
     Shape shape = Sine;
     double amplitude = 1.0;   // peak, volts
     double frequency = 1000.0; // hertz
@@ -36,6 +36,14 @@ struct SimFaults {
     bool truncate = false;
     bool badcount = false;
     int badcountDelta = -10;
+    // Waveform blocks only.
+    int blocknoise = 0;      // noise bytes (never '#', CR or LF) before the block
+    bool undef = false;      // "#0" instead of "#" digit count
+    bool baddigits = false;  // count digits replaced by letters
+    int zeros = 0;           // that many samples set to 0, spread over the record
+    int tailzeros = 0;       // the last samples set to 0
+    int oversize = 0;        // the block carries this many samples (the record repeated)
+    bool hangup = false;     // the simulator closes the line half-way through the block and exits
     int after = 1;            // first query (1-based) the faults apply to
 
     // Adds one fault description ("late=4000", "noise=8", "silence", ...);
@@ -57,6 +65,18 @@ struct SimCall {
 struct SimReply {
     QByteArray bytes;
     int delayMs = 0;
+    bool hangup = false;     // close the line once these bytes are out
+};
+
+// A waveform reply: an optional text before it, the framing, the samples.
+struct SimBlock {
+    enum Framing { Ieee, Sefram, Rigol };
+    Framing framing = Ieee;
+    QByteArray prefix;       // text sent first (GDS2000 header)
+    QByteArray extra;        // bytes after the "#" count, not counted by it (GDS sample period)
+    QByteArray data;         // the samples
+    int width = 1;           // bytes per sample
+    bool terminated = true;  // line end after the block
 };
 
 class SimEngine;
@@ -72,6 +92,8 @@ public:
     virtual void reset() = 0;
     virtual void setSignal(int channel, const SimSignal &s) = 0;
     virtual int channelCount() const { return 2; }
+    // Record length held by the instrument (--record); false when the model has none.
+    virtual bool setRecord(int /*points*/) { return false; }
 
     // Normalises one header mnemonic to its short form (SCPI rule).
     virtual QString shortMnemonic(const QString &m) const;
@@ -106,6 +128,8 @@ public:
     QList<SimCall> split(const QByteArray &line) const;
 
     int queryCount() const { return queries_; }
+    // Forgets the queries and bytes counted so far (after the start-up commands).
+    void resetCounters() { queries_ = 0; rxBytes = txBytes = 0; }
     QStringList unknownCommands() const { return unknown_; }
 
     // Reply helpers for handlers.
@@ -114,7 +138,15 @@ public:
     void replyNumber(double v, int decimals = 3) { replyText(formatNumber(v, decimals)); }
     void replyBool(bool b) { replyText(QByteArray(b ? "1" : "0")); }
     void replyInt(long long v) { replyText(QByteArray::number(v)); }
-    void replyBlock(const QByteArray &data);
+    void replyBlock(const QByteArray &data, int width = 1);
+    void replyBlock(SimBlock b);
+
+    // Extra time before the replies that follow in this line (an acquisition in progress).
+    void addDelay(int ms) { lineDelayMs_ += ms; }
+    // Time a digitize takes (--acq-ms).
+    int acquireMs = 0;
+    // Bytes received (lines with their LF) and queued for sending, answered by "*SIMSTAT?".
+    qint64 rxBytes = 0, txBytes = 0;
 
     // "#" + digit d + d-digit count + data.
     static QByteArray block(const QByteArray &data, qint64 declaredCount = -1);
@@ -129,7 +161,8 @@ public:
 
 private:
     bool faultActive() const;
-    QByteArray noiseBytes();
+    QByteArray noiseBytes(int n);
+    void push(SimReply r);
 
     std::unique_ptr<SimModel> model_;
     QByteArray term_ = "\r\n";
@@ -138,4 +171,5 @@ private:
     int queries_ = 0;
     std::vector<SimReply> *out_ = nullptr;
     QStringList unknown_;
+    int lineDelayMs_ = 0;
 };

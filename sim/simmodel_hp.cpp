@@ -60,6 +60,15 @@ void SimHpModel::setSignal(int channel, const SimSignal &s)
         ch[channel - 1].signal = s;
 }
 
+bool SimHpModel::setRecord(int points)
+{
+    if (points < 1)
+        return false;
+    cfg_.recordPoints = points;
+    acqPoints = points;
+    return true;
+}
+
 int SimHpModel::pointsSent() const { return std::max(1, std::min(wavPoints, acqPoints)); }
 
 double SimHpModel::yInc(int c) const
@@ -76,10 +85,11 @@ QByteArray SimHpModel::samples() const
     QByteArray d;
     d.reserve(word ? 2 * n : n);
     for (int j = 0; j < n; ++j) {
-        double v = c.signal.valueAt(xOrigin() + j * xInc());
-        if (c.inverted)
-            v = -v;
-        const double raw = std::clamp(std::round((v - c.offset) / inc + ref), 0.0, top);
+        const double v = c.signal.valueAt(xOrigin() + j * xInc());
+        // An inverted channel's data are centred on the opposite of the offset, which the
+        // host corrects by changing the sign of YOR: decoded, they give the input signal.
+        const double centre = c.inverted ? -c.offset : c.offset;
+        const double raw = std::clamp(std::round((v - centre) / inc + ref), 0.0, top);
         const auto r = static_cast<unsigned>(raw);
         if (!word) {
             d.append(char(r));
@@ -147,7 +157,7 @@ void SimHpModel::build()
     on("RUN", [this](SimEngine &, const SimCall &) { running = true; });
     on("STOP", [this](SimEngine &, const SimCall &) { running = false; });
     on("SING", [this](SimEngine &, const SimCall &) { trigMode = "SINGLE"; running = false; });
-    on("DIG", [this](SimEngine &, const SimCall &) { running = false; });
+    on("DIG", [this](SimEngine &e, const SimCall &) { running = false; e.addDelay(e.acquireMs); });
     on("DITH", [this](SimEngine &, const SimCall &c) { SimEngine::parseBool(c.args, dither); });
 
     // Channel display: :STATUS? CHAN1, :VIEW CHAN1, :BLANK CHAN1.
@@ -281,7 +291,7 @@ void SimHpModel::build()
             + SimEngine::formatNumber(ch[wavSource - 1].offset, 5) + "," + QByteArray::number(yRef());
         e.replyText(p);
     });
-    on("WAV:DATA?", [this](SimEngine &e, const SimCall &) { e.replyBlock(samples()); });
+    on("WAV:DATA?", [this](SimEngine &e, const SimCall &) { e.replyBlock(samples(), wavFormat == "WORD" ? 2 : 1); });
 
     // Automatic measurements on the signal fed to the source channel.
     on("MEAS:SOUR", [this](SimEngine &, const SimCall &c) {

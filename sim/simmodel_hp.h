@@ -30,6 +30,7 @@ public:
     QString name() const override { return cfg_.model; }
     void reset() override;
     void setSignal(int channel, const SimSignal &s) override;
+    bool setRecord(int points) override;
 
     // State, public for tests.
     Channel ch[2];

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <QCoreApplication>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -113,6 +115,28 @@ bool SimPort::setEchoLog(const QString &file, QString *error)
     return true;
 }
 
+bool SimPort::hold(QString *error)
+{
+    const int fd = slaveFd_ >= 0 ? slaveFd_ : fd_;
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (error) *error = QString("lock: %1").arg(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void SimPort::hangUp()
+{
+    // The line goes away: both ends closed, the simulator ends.
+    queue_.clear();
+    delete notifier_;
+    notifier_ = nullptr;
+    if (fd_ >= 0) ::close(fd_);
+    if (slaveFd_ >= 0) ::close(slaveFd_);
+    fd_ = slaveFd_ = -1;
+    QCoreApplication::exit(0);
+}
+
 void SimPort::start()
 {
     notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
@@ -163,6 +187,7 @@ void SimPort::handleBytes(const char *data, qint64 n)
             Pending p;
             p.bytes = r.bytes;
             p.notBeforeNs = readyNs + qint64(r.delayMs) * 1'000'000;
+            p.hangup = r.hangup;
             queue_.push_back(p);
         }
         line_.clear();
@@ -172,7 +197,7 @@ void SimPort::handleBytes(const char *data, qint64 n)
 
 void SimPort::pump()
 {
-    while (!queue_.empty()) {
+    while (!queue_.empty() && fd_ >= 0) {
         Pending &p = queue_.front();
         const qint64 now = nowNs();
         if (p.startNs < 0) {
@@ -210,6 +235,10 @@ void SimPort::pump()
             }
         }
         if (p.sent >= p.bytes.size()) {
+            if (p.hangup) {
+                hangUp();
+                return;
+            }
             txFreeNs_ = p.startNs + p.bytes.size() * byteNs_;
             queue_.pop_front();
             continue;

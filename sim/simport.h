@@ -23,6 +23,8 @@ public:
     // Serves an existing tty device or pty slave.
     bool openPath(const QString &path, QString *error);
     bool setEchoLog(const QString &file, QString *error);
+    // Holds the line as another program would: an exclusive lock on the device.
+    bool hold(QString *error);
 
 private:
     void start();
@@ -36,7 +38,9 @@ private:
         qint64 notBeforeNs = 0;
         qint64 startNs = -1; // wire start, fixed when the first byte is due
         qint64 sent = 0;
+        bool hangup = false;
     };
+    void hangUp();
 
     SimEngine &engine_;
     qint64 byteNs_;

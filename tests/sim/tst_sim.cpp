@@ -1,5 +1,8 @@
 // Tests of the simulated instrument: engine parsing and the serial dialogue
 // through the pseudo-terminal of the real executable.
+#include "link/portserie.h"
+#include "link/types.h"
+#include "shell/noyau.h"
 #include "simengine.h"
 #include "simmodel_hp.h"
 
@@ -80,6 +83,12 @@ private slots:
     void clientReopensLine();
     void echoLogRecordsLines();
     void repliesTakeAtLeastWireTime();
+    void identificationsDecide_data();
+    void identificationsDecide();
+    void blockFaults_data();
+    void blockFaults();
+    void triangleFollowsSine();
+    void heldLineIsAlreadyOpen();
 };
 
 void TestSim::splitNormalisesHeaders()
@@ -290,6 +299,124 @@ void TestSim::repliesTakeAtLeastWireTime()
     QCOMPARE(r.size(), expected);
     const double wireMs = double(expected + q.size()) * 10.0 * 1000.0 / 9600.0;
     QVERIFY2(ms >= wireMs * 0.98, qPrintable(QString("%1 ms < %2 ms").arg(ms).arg(wireMs)));
+}
+
+Q_DECLARE_METATYPE(Tconstructeur)
+
+void TestSim::identificationsDecide_data()
+{
+    // Every model answers "*IDN?" so that the detection finds the maker it stands for.
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<Tconstructeur>("maker");
+    QTest::addColumn<int>("gds");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("agilent") << "54622D" << oAgilent << 0 << QString(kAgilentIdn);
+    QTest::newRow("hp") << "54645A" << oHewlett << 0 << "HEWLETT-PACKARD,54645A,0,A.01.50";
+    QTest::newRow("sefram") << "5150" << oSefram << 0 << "SEFRAM,5150,0001234,V1.13";
+    QTest::newRow("gds-820") << "GDS-820" << oGoodWill << 0 << "GW,GDS-820,EF000512,V2.05";
+    QTest::newRow("gds-1102") << "GDS-1102" << oGoodWill << 1 << "GW,GDS-1102,EL800123,V1.21";
+    QTest::newRow("gds-2062") << "GDS-2062" << oGoodWill << 2 << "GW,GDS-2062,EI150158,V1.38";
+    QTest::newRow("rigol") << "DS1102E" << oRigol << 0 << "RIGOL TECHNOLOGIES,DS1102E";
+    QTest::newRow("fi") << "FI3104" << oFI << 0 << "FI3104,0000120,V1.02";
+    QTest::newRow("unknown") << "TDS210" << oNone << 0 << QString();
+}
+
+void TestSim::identificationsDecide()
+{
+    QFETCH(QString, model);
+    QFETCH(Tconstructeur, maker);
+    QFETCH(int, gds);
+    QFETCH(QString, kept);
+    SimEngine e(SimModel::create(model));
+    const auto r = e.processLine("*IDN?");
+    QCOMPARE(r.size(), size_t(1));
+    QVERIFY(r[0].bytes.endsWith("\r\n"));
+    const TDecision d = DecideIdentite(QString::fromLatin1(r[0].bytes.chopped(2)));
+    QCOMPARE(d.constructeur, maker);
+    if (maker == oGoodWill)
+        QCOMPARE(d.modeleGDS, gds);
+    if (maker != oNone)
+        QCOMPARE(d.identite, kept);
+}
+
+void TestSim::blockFaults_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QByteArray>("query");
+    QTest::addColumn<QByteArray>("head");     // expected start of the reply
+    QTest::addColumn<int>("size");            // expected size, -1: not checked
+    QTest::addColumn<int>("zeros");           // zero samples expected, -1: not checked
+    const QByteArray hp = ":WAV:POIN 1000;:WAV:DATA?";
+    QTest::newRow("hp plain") << "54645A" << "" << hp << QByteArray("#41000") << 6 + 1000 + 2 << -1;
+    QTest::newRow("hp 150 zeros") << "54645A" << "zeros=150" << hp << QByteArray("#41000") << 1008 << 150;
+    QTest::newRow("hp #0") << "54645A" << "undef" << hp << QByteArray("#0") << 2 + 1000 + 2 << -1;
+    QTest::newRow("hp digits") << "54645A" << "baddigits" << hp << QByteArray("#4BAAA") << 1008 << -1;
+    QTest::newRow("hp oversize") << "54645A" << "oversize=40000" << hp << QByteArray("#540000") << 7 + 40000 + 2 << -1;
+    QTest::newRow("sefram header") << "5150" << "" << QByteArray(":ACQ1:POIN") << QByteArray("WV1008CH1 WORD") << 14 + 1000 + 2 << -1;
+    QTest::newRow("sefram bad count") << "5150" << "baddigits" << QByteArray(":ACQ1:POIN") << QByteArray("WV12A4") << -1 << -1;
+    QTest::newRow("gds800 period") << "GDS-820" << "" << QByteArray(":ACQ:LENG 4;:ACQ1:MEM?") << QByteArray("#18") << 3 + 8 + 8 + 2 << -1;
+    QTest::newRow("gds2000 header") << "GDS-2062" << "" << QByteArray(":HEAD ON;:ACQ1:MEM?") << QByteArray("Format,1.0B;Memory Length,5000;") << -1 << -1;
+    QTest::newRow("rigol tail zeros") << "DS1102E" << "tailzeros=20" << QByteArray(":WAV:DATA? CHAN1") << QByteArray("\x00\x20\x00\x00", 4) << 4 + 8192 << 20;
+    QTest::newRow("noise before block") << "54622D" << "blocknoise=30" << QByteArray(":WAV:DATA?") << QByteArray() << 30 + 6 + 1000 + 2 << -1;
+}
+
+void TestSim::blockFaults()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, query);
+    QFETCH(QByteArray, head);
+    QFETCH(int, size);
+    QFETCH(int, zeros);
+    SimEngine e(SimModel::create(model));
+    SimFaults f;
+    QVERIFY(f.add(fault));
+    f.after = 0;   // from the first command on, queries or not
+    e.setFaults(f);
+    const auto r = e.processLine(query);
+    QCOMPARE(r.size(), size_t(1));
+    const QByteArray b = r[0].bytes;
+    QVERIFY2(b.startsWith(head), b.left(40).toHex().constData());
+    if (size >= 0)
+        QCOMPARE(b.size(), qsizetype(size));
+    if (fault.startsWith("blocknoise")) {
+        QVERIFY(!b.left(30).contains('#') && !b.left(30).contains('\n'));
+        QVERIFY(b.mid(30).startsWith("#41000"));
+    }
+    if (zeros >= 0) {
+        const QByteArray data = model == "DS1102E" ? b.mid(4) : b.mid(6, 1000);
+        QCOMPARE(int(data.count('\0')), zeros);
+        if (model == "DS1102E")
+            QVERIFY(data.endsWith(QByteArray(20, '\0')) && data.at(data.size() - 21) != '\0');
+    }
+}
+
+void TestSim::triangleFollowsSine()
+{
+    SimSignal t, s;
+    QVERIFY(SimSignal::parse("triangle,2,1000,0,0.5", t));
+    QVERIFY(SimSignal::parse("sine,2,1000,0,0.5", s));
+    QCOMPARE(t.valueAt(0), 0.5);
+    QCOMPARE(t.valueAt(0.25e-3), s.valueAt(0.25e-3));   // both peak together
+    QVERIFY(qAbs(t.valueAt(0.125e-3) - 1.5) < 1e-9);    // straight halfway up
+}
+
+void TestSim::heldLineIsAlreadyOpen()
+{
+    // The line of model "busy" is held by another program: opening it says so, the port
+    // still counts as present.
+    QProcess proc;
+    proc.start(ONDIVAR_SIM_EXE, {"--model", "busy"});
+    QVERIFY(proc.waitForStarted(5000) && proc.waitForReadyRead(5000));
+    const QByteArray path = proc.readLine().trimmed().mid(4);
+    qputenv("ONDIVAR_PORTS", "7=" + path);
+    TPortSerie port;
+    port.setComNumber(7);
+    QVERIFY_THROWS_EXCEPTION(EAlreadyOpen, port.setOpen(true));
+    QVERIFY(TPortSerie::PortPresent(7));
+    proc.kill();
+    proc.waitForFinished(3000);
 }
 
 QTEST_GUILESS_MAIN(TestSim)
