@@ -156,6 +156,12 @@ void TServeurDDE::execution(const QByteArray &commande)
 
 // ---- The DDE window ---------------------------------------------------------------
 
+namespace {
+TFormDDE *g_formDDE = nullptr;
+}
+
+TFormDDE *FormDDE() { return g_formDDE; }
+
 TFormDDE::TFormDDE(bool avecServeur, QObject *parent)
     : QObject(parent), cheminKorvalis_(TrouveCheminKorvalis(FichierReglagesKorvalis(), DossierAnalyse))
 {
@@ -164,6 +170,8 @@ TFormDDE::TFormDDE(bool avecServeur, QObject *parent)
         if (setFocusMain)
             setFocusMain();
     };
+    if (!g_formDDE)
+        g_formDDE = this;
     if (avecServeur) {
         QString erreur;
         if (!serveur_.enregistre(NomServiceProgramme(CheminProgramme()), &erreur))
@@ -173,6 +181,8 @@ TFormDDE::TFormDDE(bool avecServeur, QObject *parent)
 
 TFormDDE::~TFormDDE()
 {
+    if (g_formDDE == this)
+        g_formDDE = nullptr;
     ClientDDE.ferme();
 }
 

@@ -107,6 +107,9 @@ private:
     QString cheminKorvalis_;
 };
 
+// The program's link (the first one created); null before start-up made it.
+TFormDDE *FormDDE();
+
 // Names on the wire.
 inline QString ServiceKorvalis() { return QStringLiteral("Korvalis"); }
 inline QString TopicServeur() { return QStringLiteral("ServeurDDE"); }

@@ -1,7 +1,10 @@
 // ondivar-cli: the acquisition without a display, for scripts and for checking a set-up.
+#include "drivers/pilotes.h"
+#include "export/clisend.h"
 #include "link/dossiers.h"
 #include "measure/unites.h"
 #include "shell/noyau.h"
+#include "shell/recherchepilotes.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -47,6 +50,9 @@ void aide()
         "  detect     cherche l'oscilloscope (voie série, puis USB, puis VISA) et affiche\n"
         "             constructeur=, IdentiteScope=, modeleGDS= et connect= ;\n"
         "             code de sortie 0 quand un oscilloscope est trouvé, 1 sinon.\n"
+        "  send --ordre load|add|plus|addcol FICHIER\n"
+        "             transmet un texte de transfert à Korvalis (FICHIER ou - pour\n"
+        "             l'entrée standard) ; code de sortie 0 quand la macro est envoyée.\n"
         "\n"
         "Options :\n"
         "  --port N   numéro de la voie série (COMN) pour cette exécution\n"
@@ -89,7 +95,9 @@ int detect(const TOptions &o)
 {
     TNoyauPrincipal noyau;
     TVueConsole vue;
+    TRecherchePilotes recherche;
     noyau.setVue(&vue);
+    noyau.setRechercheRigol(&recherche);
     noyau.LitRegistre();
     if (o.port)
         noyau.VoieSerie.setComNumber(o.port);
@@ -129,6 +137,13 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("Ondivar"));
     ConstruitDossiers();
     const QStringList args = app.arguments().mid(1);
+    TPilotesRigol pilotes;
+    if (!args.isEmpty() && args.first() == QLatin1String("send")) {
+        const int rc = cliSend(args.mid(1), sortie(), erreurs());
+        sortie().flush();
+        erreurs().flush();
+        return rc;
+    }
     TOptions o;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args[i];

@@ -1,9 +1,12 @@
 // Ondivar: acquisition from oscilloscopes for Korvalis.
+#include "drivers/pilotes.h"
+#include "export/formedde.h"
 #include "link/dossiers.h"
 #include "measure/dialoguewidgets.h"
 #include "measure/unites.h"
 #include "shell/fenetreprincipale.h"
 #include "shell/grec.h"
+#include "shell/recherchepilotes.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -14,6 +17,9 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Ondivar"));
     QApplication::setApplicationDisplayName(QStringLiteral("Acquisition avec Ondivar"));
     ConstruitDossiers();
+    TPilotesRigol pilotes;    // the Rigol USB and VISA driver objects
+    TRecherchePilotes recherche;
+    TFormDDE dde;             // the link with Korvalis, and our own service
     (void)UniteStandard(0);   // the table of standard units
 
     TDialogueWidgets boites;
@@ -22,6 +28,8 @@ int main(int argc, char **argv)
     app.installEventFilter(&grec);
 
     TAgilentFormMain fenetre;
+    fenetre.noyau.setRechercheRigol(&recherche);
+    dde.setFocusMain = [&fenetre] { fenetre.setFocusMain(); };
     fenetre.show();
     // ONDIVAR_CAPTURE=file.png: once the detection has run, the window is saved as a
     // picture and the program ends (screenshots for the documentation).
