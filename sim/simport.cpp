@@ -1,6 +1,7 @@
 #include "simport.h"
 
 #include <cerrno>
+#include <time.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -195,6 +196,23 @@ void SimPort::handleBytes(const char *data, qint64 n)
     pump();
 }
 
+// Timers count whole milliseconds, which would add up to a millisecond to every pause of
+// the line: a pause is timed to wake a little early, and its last stretch is slept exactly.
+// Answers true when the moment has come (the caller goes on at once).
+bool SimPort::attendJusqua(qint64 wakeNs)
+{
+    const qint64 reste = wakeNs - nowNs();
+    if (reste <= 0)
+        return true;
+    if (reste < 2'000'000) {
+        const timespec ts{0, long(reste)};
+        nanosleep(&ts, nullptr);
+        return true;
+    }
+    txTimer_.start(int((reste - 1'000'000) / 1'000'000));
+    return false;
+}
+
 void SimPort::pump()
 {
     while (!queue_.empty() && fd_ >= 0) {
@@ -203,7 +221,8 @@ void SimPort::pump()
         if (p.startNs < 0) {
             const qint64 start = std::max(p.notBeforeNs, txFreeNs_);
             if (now < start) {
-                txTimer_.start(int((start - now + 999'999) / 1'000'000));
+                if (attendJusqua(start))
+                    continue;
                 return;
             }
             // Late wake-ups are caught up from the scheduled start: no drift.
@@ -245,7 +264,8 @@ void SimPort::pump()
         }
         const qint64 nextDue = std::min<qint64>(p.bytes.size(), p.sent + std::max<qint64>(1, kChunkNs / byteNs_));
         const qint64 wake = p.startNs + nextDue * byteNs_;
-        txTimer_.start(int(std::max<qint64>(0, (wake - nowNs() + 999'999) / 1'000'000)));
+        if (attendJusqua(wake))
+            continue;
         return;
     }
 }

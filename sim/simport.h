@@ -30,6 +30,7 @@ private:
     void start();
     void onReadable();
     void pump();
+    bool attendJusqua(qint64 wakeNs);
     void handleBytes(const char *data, qint64 n);
     qint64 nowNs() const { return clock_.nsecsElapsed(); }
 

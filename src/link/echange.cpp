@@ -139,11 +139,15 @@ void TEchange::EnvoieCommandeLente(const QByteArray &commande)
     t.StartTimer(90);
     send(commande + ";*OPC?\n");
     bool fini = false;
+    bool recu = false;
     while (!fini && !arretAcquisition && !t.TimerExpired()) {
         port_.ProcessCommunications();
         if (port_.CharReady()) {
             const char c = port_.GetChar();
-            fini = c == 10 || c == 13;
+            // A first LF is the end of the previous reply's CR LF, come after the flush:
+            // it does not mean this command is done.
+            fini = c == 13 || (c == 10 && recu);
+            recu = true;
         } else {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             if (!arretAcquisition && !port_.CharReady())

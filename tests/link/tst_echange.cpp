@@ -180,7 +180,9 @@ private slots:
 
     void stopFlag()
     {
-        QTimer::singleShot(30, [] { arretAcquisition = true; });
+        // The LF of an earlier CR LF, arriving after the flush, does not end the wait.
+        inst->sayLater("\n", 5);
+        QTimer::singleShot(60, [] { arretAcquisition = true; });
         try {
             ech->EnvoieCommandeLente(":DIG CHAN1");
             QFAIL("no error");
