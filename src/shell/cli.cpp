@@ -1,6 +1,7 @@
 // ondivar-cli: the acquisition without a display, for scripts and for checking a set-up.
 #include "drivers/pilotes.h"
 #include "export/clisend.h"
+#include "scope/cliacquire.h"
 #include "link/dossiers.h"
 #include "measure/unites.h"
 #include "shell/noyau.h"
@@ -50,6 +51,9 @@ void aide()
         "  detect     cherche l'oscilloscope (voie série, puis USB, puis VISA) et affiche\n"
         "             constructeur=, IdentiteScope=, modeleGDS= et connect= ;\n"
         "             code de sortie 0 quand un oscilloscope est trouvé, 1 sinon.\n"
+        "  acquire    lit l'oscilloscope détecté et écrit la page dans un fichier (-o)\n"
+        "             ou l'envoie à Korvalis (--korvalis load|add) ;\n"
+        "             ondivar-cli acquire --help pour ses options.\n"
         "  send --ordre load|add|plus|addcol FICHIER\n"
         "             transmet un texte de transfert à Korvalis (FICHIER ou - pour\n"
         "             l'entrée standard) ; code de sortie 0 quand la macro est envoyée.\n"
@@ -138,8 +142,9 @@ int main(int argc, char **argv)
     ConstruitDossiers();
     const QStringList args = app.arguments().mid(1);
     TPilotesRigol pilotes;
-    if (!args.isEmpty() && args.first() == QLatin1String("send")) {
-        const int rc = cliSend(args.mid(1), sortie(), erreurs());
+    if (!args.isEmpty() && (args.first() == QLatin1String("send") || args.first() == QLatin1String("acquire"))) {
+        const int rc = args.first() == QLatin1String("send") ? cliSend(args.mid(1), sortie(), erreurs())
+                                                              : cliAcquire(args.mid(1), sortie(), erreurs());
         sortie().flush();
         erreurs().flush();
         return rc;

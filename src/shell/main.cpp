@@ -7,6 +7,8 @@
 #include "shell/fenetreprincipale.h"
 #include "shell/grec.h"
 #include "shell/recherchepilotes.h"
+#include "scope/fenetreoscillo.h"
+#include "scope/fenetrerigol.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -29,6 +31,9 @@ int main(int argc, char **argv)
 
     TAgilentFormMain fenetre;
     fenetre.noyau.setRechercheRigol(&recherche);
+    // Mode windows, created on first use.
+    EnregistreFenetre(TFenetre::oscillo, [&fenetre] { return new TOscilloForm(&fenetre); });
+    EnregistreFenetre(TFenetre::oscilloRigol, [&fenetre] { return new TOscilloRigolForm(&fenetre); });
     dde.setFocusMain = [&fenetre] { fenetre.setFocusMain(); };
     fenetre.show();
     // ONDIVAR_CAPTURE=file.png: once the detection has run, the window is saved as a

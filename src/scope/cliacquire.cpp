@@ -1,0 +1,369 @@
+#include "scope/cliacquire.h"
+
+#include "export/formedde.h"
+#include "link/dossiers.h"
+#include "link/echange.h"
+#include "measure/unites.h"
+#include "scope/exportosc.h"
+#include "shell/noyau.h"
+
+#include <QCoreApplication>
+#include <unistd.h>
+
+namespace {
+
+class TDialogueFlux : public IDialogue {
+public:
+    explicit TDialogueFlux(QTextStream &err) : err_(err) {}
+    bool confirm(const QString &message) override { inform(message); return false; }
+    void inform(const QString &message) override { err_ << message << Qt::endl; }
+private:
+    QTextStream &err_;
+};
+
+struct TDialogueTemporaire {
+    explicit TDialogueTemporaire(IDialogue *d) : precedent(&dialogue()) { setDialogue(d); }
+    ~TDialogueTemporaire() { setDialogue(precedent == &dialogueConsole() ? nullptr : precedent); }
+    IDialogue *precedent;
+};
+
+class TVuePrincipaleMuette : public IVuePrincipale {
+public:
+    void setAide(const QString &) override {}
+    void setTitre(const QString &t) override { titre = t; }
+    void setComVisible(bool) override {}
+    void setOscVisible(bool) override {}
+    void setMultVisible(bool) override {}
+    QString titre;
+};
+
+// The read's messages on standard error; the gauges as a bar when it is a terminal.
+class TVueAcquisitionConsole : public IAcquisitionVue {
+public:
+    TVueAcquisitionConsole(QTextStream &err, bool terminal) : err_(err), terminal_(terminal) {}
+    ~TVueAcquisitionConsole() override { finLigne(); }
+    void message(const QString &texte) override
+    {
+        finLigne();
+        err_ << texte << Qt::endl;
+    }
+    void jaugeMaximum(int jauge, int maximum) override
+    {
+        maximum_[jauge == 2 ? 1 : 0] = std::max(maximum, 1);
+    }
+    void jaugePosition(int jauge, int position, bool) override
+    {
+        if (!terminal_)
+            return;
+        const int j = jauge == 2 ? 1 : 0;
+        const int pourcent = std::clamp(int(qint64(position) * 100 / maximum_[j]), 0, 100);
+        if (position <= 0 || (pourcent == dernier_ && j == jaugeCourante_))
+            return;
+        dernier_ = pourcent;
+        jaugeCourante_ = j;
+        const int plein = pourcent * 30 / 100;
+        err_ << '\r' << (j == 0 ? "CH1 " : "CH2 ") << '[' << QString(plein, QLatin1Char('#'))
+             << QString(30 - plein, QLatin1Char('.')) << "] " << qSetFieldWidth(3) << pourcent
+             << qSetFieldWidth(0) << " %" << Qt::flush;
+        ligneOuverte_ = true;
+    }
+    void pompe() override { QCoreApplication::processEvents(); }
+
+private:
+    void finLigne()
+    {
+        if (ligneOuverte_) {
+            err_ << Qt::endl;
+            ligneOuverte_ = false;
+            dernier_ = -1;
+        }
+    }
+    QTextStream &err_;
+    bool terminal_;
+    bool ligneOuverte_ = false;
+    int maximum_[2] = {1, 1};
+    int dernier_ = -1;
+    int jaugeCourante_ = -1;
+};
+
+void aide(QTextStream &err)
+{
+    err << QStringLiteral(
+        "Utilisation : ondivar-cli acquire [options] (-o FICHIER | --korvalis load|add)\n"
+        "\n"
+        "Cherche l'oscilloscope (comme « detect »), lit un enregistrement par la procédure\n"
+        "du constructeur, puis écrit la page dans un fichier ou l'envoie à Korvalis.\n"
+        "\n"
+        "Options :\n"
+        "  --port N                numéro de la voie série (COMN) pour cette exécution\n"
+        "  --baud B                vitesse de la voie série pour cette exécution\n"
+        "  --trace                 enregistre la trace et le journal de la voie série\n"
+        "  --points N              nombre de points, parmi ceux que la fenêtre propose pour\n"
+        "                          le constructeur (par défaut, celui qu'elle choisit)\n"
+        "  --lecture directe|figer lire directement (par défaut) ou faire une acquisition,\n"
+        "                          figer l'écran puis lire (Agilent et Hewlett-Packard)\n"
+        "  --enregistrement totalite|periode|demi-periode\n"
+        "                          partie de l'enregistrement gardée (par défaut totalite)\n"
+        "  --nom1 NOM --signif1 TEXTE   nom et signification de CH1 (VA, Tension)\n"
+        "  --nom2 NOM --signif2 TEXTE   nom et signification de CH2 (VB, Tension)\n"
+        "  --commentaire TEXTE     commentaire général de la page\n"
+        "  --parametre NOM:UNITE:VALEUR  paramètre de la page\n"
+        "  -o FICHIER              écrit la page ; l'extension choisit la forme : .kvx fichier\n"
+        "                          Korvalis, .csv tableur CSV, toute autre tableur ASCII\n"
+        "                          (sans extension : .KVX est ajoutée)\n"
+        "  --korvalis load|add     envoie la page à Korvalis (nouveau fichier, nouvelle page)\n"
+        "  --help                  cette aide\n"
+        "\n"
+        "Code de sortie : 0 quand la page est écrite ou envoyée, 1 en cas d'échec,\n"
+        "2 pour une option incorrecte.\n");
+    err.flush();
+}
+
+int erreurUsage(QTextStream &err, const QString &message)
+{
+    err << message << QStringLiteral("\n(ondivar-cli acquire --help pour l'aide)") << Qt::endl;
+    return 2;
+}
+
+bool litEntier(const QString &texte, int &valeur, int min, int max)
+{
+    bool ok = false;
+    const int v = texte.trimmed().toInt(&ok);
+    if (!ok || v < min || v > max)
+        return false;
+    valeur = v;
+    return true;
+}
+
+QString sansAccents(QString s)
+{
+    s = s.toLower();
+    s.replace(QChar(0xE9), QLatin1Char('e'));
+    return s;
+}
+
+struct TOptionsAcquire {
+    int port = 0;
+    int baud = 0;
+    bool trace = false;
+    int points = 0;
+    int lecture = 0;
+    TSaisieOsc saisie;
+    QString fichier;
+    bool korvalis = false;
+    Tenvoi ordre = eLoad;
+};
+
+// 0 when the options are good, otherwise the exit code (help: -1).
+int litOptions(const QStringList &args, TOptionsAcquire &o, QTextStream &err)
+{
+    bool aFichier = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString a = args.at(i);
+        QString v;
+        bool avecValeur = false;
+        const qsizetype egal = a.indexOf(QLatin1Char('='));
+        if (a.startsWith(QLatin1String("--")) && egal > 2) {
+            v = a.mid(egal + 1);
+            a = a.left(egal);
+            avecValeur = true;
+        }
+        auto valeur = [&]() {
+            if (avecValeur)
+                return true;
+            if (i + 1 >= args.size())
+                return false;
+            v = args.at(++i);
+            return true;
+        };
+        auto manque = [&]() { return erreurUsage(err, QStringLiteral("L'option ") + a + QStringLiteral(" demande une valeur.")); };
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            aide(err);
+            return -1;
+        } else if (a == QLatin1String("--trace")) {
+            o.trace = true;
+        } else if (a == QLatin1String("--port")) {
+            if (!valeur() || !litEntier(v, o.port, 1, 50))
+                return erreurUsage(err, QStringLiteral("--port attend un numéro de voie de 1 à 50"));
+        } else if (a == QLatin1String("--baud")) {
+            if (!valeur() || !litEntier(v, o.baud, 50, 4000000))
+                return erreurUsage(err, QStringLiteral("--baud attend une vitesse en bauds (par exemple 19200)"));
+        } else if (a == QLatin1String("--points")) {
+            if (!valeur() || !litEntier(v, o.points, 1, TailleVoie))
+                return erreurUsage(err, QStringLiteral("--points attend un nombre de points"));
+        } else if (a == QLatin1String("--lecture")) {
+            if (!valeur())
+                return manque();
+            const QString m = sansAccents(v);
+            if (m == QLatin1String("directe"))
+                o.lecture = 0;
+            else if (m == QLatin1String("figer"))
+                o.lecture = 1;
+            else
+                return erreurUsage(err, QStringLiteral("--lecture attend directe ou figer, pas « ") + v + QStringLiteral(" »"));
+        } else if (a == QLatin1String("--enregistrement")) {
+            if (!valeur())
+                return manque();
+            const QString m = sansAccents(v);
+            if (m == QLatin1String("totalite"))
+                o.saisie.choix = xyTotalite;
+            else if (m == QLatin1String("periode"))
+                o.saisie.choix = xyPeriode;
+            else if (m == QLatin1String("demi-periode"))
+                o.saisie.choix = xyDemiPeriode;
+            else
+                return erreurUsage(err, QStringLiteral("--enregistrement attend totalite, periode ou demi-periode, pas « ")
+                                            + v + QStringLiteral(" »"));
+        } else if (a == QLatin1String("--nom1") || a == QLatin1String("--nom2") || a == QLatin1String("--signif1")
+                   || a == QLatin1String("--signif2") || a == QLatin1String("--commentaire")) {
+            if (!valeur())
+                return manque();
+            if (a == QLatin1String("--nom1")) o.saisie.nom1 = v;
+            else if (a == QLatin1String("--nom2")) o.saisie.nom2 = v;
+            else if (a == QLatin1String("--signif1")) o.saisie.signif1 = v;
+            else if (a == QLatin1String("--signif2")) o.saisie.signif2 = v;
+            else o.saisie.commentaire = v;
+        } else if (a == QLatin1String("--parametre")) {
+            if (!valeur())
+                return manque();
+            const qsizetype p1 = v.indexOf(QLatin1Char(':'));
+            const qsizetype p2 = p1 < 0 ? -1 : v.indexOf(QLatin1Char(':'), p1 + 1);
+            if (p2 < 0)
+                return erreurUsage(err, QStringLiteral("--parametre attend NOM:UNITE:VALEUR, pas « ") + v + QStringLiteral(" »"));
+            o.saisie.parametre = TParametre{v.left(p1), v.mid(p1 + 1, p2 - p1 - 1), v.mid(p2 + 1)};
+        } else if (a == QLatin1String("-o") || a == QLatin1String("--sortie")) {
+            if (!valeur() || v.isEmpty())
+                return erreurUsage(err, QStringLiteral("L'option -o demande un nom de fichier."));
+            o.fichier = v;
+            aFichier = true;
+        } else if (a == QLatin1String("--korvalis")) {
+            if (!valeur())
+                return manque();
+            const QString m = v.toLower();
+            if (m == QLatin1String("load"))
+                o.ordre = eLoad;
+            else if (m == QLatin1String("add"))
+                o.ordre = eAdd;
+            else
+                return erreurUsage(err, QStringLiteral("--korvalis attend load ou add, pas « ") + v + QStringLiteral(" »"));
+            o.korvalis = true;
+        } else {
+            return erreurUsage(err, QStringLiteral("Option inconnue : ") + args.at(i));
+        }
+    }
+    if (aFichier && o.korvalis)
+        return erreurUsage(err, QStringLiteral("-o et --korvalis ne vont pas ensemble : choisir l'un des deux."));
+    if (!aFichier && !o.korvalis)
+        return erreurUsage(err, QStringLiteral("Où mettre la page ? -o FICHIER ou --korvalis load|add manque."));
+    return 0;
+}
+
+QString listeNombres(const std::array<int, 4> &n)
+{
+    QStringList l;
+    for (int v : n)
+        l << QString::number(v);
+    return l.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+int cliAcquire(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    Q_UNUSED(out);
+    TOptionsAcquire o;
+    const int rc = litOptions(args, o, err);
+    if (rc != 0)
+        return rc < 0 ? 0 : rc;
+
+    TDialogueFlux d(err);
+    TDialogueTemporaire garde(&d);
+    TNoyauPrincipal noyau;
+    TVuePrincipaleMuette vue;
+    noyau.setVue(&vue);
+    noyau.LitRegistre();
+    if (o.port)
+        noyau.VoieSerie.setComNumber(o.port);
+    if (o.baud)
+        noyau.VoieSerie.setBaud(o.baud);
+    if (o.trace)
+        noyau.reglages.avecTrace = true;
+    noyau.ResetOscillo();
+
+    auto fin = [&](int code) {
+        if (o.trace) {
+            noyau.SetTrace(false);
+            err << QStringLiteral("Trace : ") << noyau.nomFichierTrace() << QStringLiteral("\nJournal : ")
+                << noyau.nomFichierLog() << Qt::endl;
+        }
+        try {
+            noyau.VoieSerie.setOpen(false);
+        } catch (const std::exception &) {
+        }
+        err.flush();
+        return code;
+    };
+
+    if (!noyau.instrumentDetecte()) {
+        err << vue.titre << Qt::endl;
+        return fin(1);
+    }
+    if (FenetreOscillo(constructeur) != TFenetre::oscillo) {
+        err << QStringLiteral("« acquire » lit les oscilloscopes de la voie série ; ") << noyau.IdentiteScope
+            << QStringLiteral(" (") << NomConstructeur(constructeur)
+            << QStringLiteral(") n'est pas encore pris en charge par cette commande.") << Qt::endl;
+        return fin(1);
+    }
+    const TChoixPoints choix = ChoixPoints(constructeur, modeleGDS);
+    if (o.points && std::find(choix.nombres.begin(), choix.nombres.end(), o.points) == choix.nombres.end()) {
+        err << QStringLiteral("Nombre de points refusé : ") << o.points << QStringLiteral(". Pour ")
+            << NomConstructeur(constructeur) << QStringLiteral(", choisir parmi : ") << listeNombres(choix.nombres)
+            << QStringLiteral(".") << Qt::endl;
+        return fin(2);
+    }
+
+    int code = 1;
+    {
+        TVueAcquisitionConsole vueAcq(err, ::isatty(STDERR_FILENO) == 1);
+        TAcquisitionOsc acq(noyau.echange, &vueAcq);
+        acq.choisitNombres();
+        if (o.points)
+            acq.NbrePoints = o.points;
+        acq.OptionLecture = o.lecture;
+        acq.connect = noyau.connect;
+        noyau.SetMode(mOsc);
+        arretAcquisition = false;
+        acq.Enregistre();
+        if (constructeur == oRigol) {
+            try {
+                noyau.echange.EnvoieCommandeSimple(":KEY:LOCK DIS");
+            } catch (const std::exception &) {
+            }
+        }
+        noyau.SetMode(mNone);
+        if (!acq.AcqFaite || acq.NbrePointsLu <= 0) {
+            vueAcq.message(QStringLiteral("Aucun enregistrement lu : rien n'est écrit ni envoyé."));
+            return fin(1);
+        }
+        TSaisieOsc s = o.saisie;
+        CompleteNoms(s);
+        if (!o.korvalis) {
+            const QString nom = NomSauvegardeOsc(o.fichier, 0);
+            if (SauveOsc(nom, acq, s, noyau.IdentiteScope)) {
+                vueAcq.message(QStringLiteral("Page écrite dans « ") + nom + QStringLiteral(" » (")
+                               + QString::number(acq.NbrePointsLu) + QStringLiteral(" échantillons lus)."));
+                code = 0;
+            }
+        } else {
+            if (DossierAnalyse.isEmpty())
+                ConstruitDossiers();
+            TFormDDE dde(false);
+            const QString texte = TexteEnvoiOsc(acq, s, o.ordre == eLoad, noyau.IdentiteScope);
+            if (dde.Execute(o.ordre, texte) == TResultatEnvoi::Envoye) {
+                vueAcq.message(QStringLiteral("Page envoyée à Korvalis."));
+                code = 0;
+            }
+        }
+    }
+    return fin(code);
+}

@@ -1,0 +1,345 @@
+#include "scope/fenetrerigol.h"
+
+#include "drivers/pilotes.h"
+#include "export/formedde.h"
+#include "export/sauvegarde.h"
+#include "link/echange.h"
+#include "link/registre.h"
+#include "link/ticktimer.h"
+#include "link/types.h"
+#include "measure/unites.h"
+#include "shell/noyau.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+static const int kNombres[5] = {600, 1024, 2048, 4096, 8192};
+
+QString LectureRigol(TRigol &rigol, const std::function<void(const QString &)> &annonce, bool &actif1, bool &actif2)
+{
+    actif1 = actif2 = false;
+    bool xy = false;
+    try {
+        if (!rigol.dialecteSiglent()) {
+            QByteArray rep;
+            rigol.Query(":TIM:FORM?", rep);
+            xy = rep.contains("XY");
+            rigol.Query(":TIM:MODE?", rep);
+            if (rep.contains("DEL"))
+                throw EserieError(QStringLiteral("Acquisition impossible en mode delayed"));
+            if (xy) {
+                rigol.Ecrit(":TIM:FORM YT");
+                rigol.waitOPC();
+                if (annonce)
+                    annonce(QStringLiteral("Vérifier la non saturation des voies"));
+            }
+            rigol.getBaseDeTemps();
+        }
+        for (int v = 1; v <= 2; ++v) {
+            rigol.QueryWave(v);
+            (v == 1 ? actif1 : actif2) = rigol.getActive(v);
+            DelayTicks(2, true);   // about 100 ms between the channels
+        }
+        if (xy) {
+            rigol.Ecrit(":TIM:FORM XY");
+            rigol.waitOPC();
+        }
+    } catch (const EserieError &e) {
+        return e.texte;
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+TEnregistrement EnregistrementRigol(const TRigol &rigol, int nbreLus, const QString &nom1, const QString &signif1,
+                                    const QString &nom2, const QString &signif2)
+{
+    TEnregistrement e;
+    e.nbreLus = qMax(0, nbreLus);
+    const TRigol *r = &rigol;
+    e.temps = [r](int i) { return r->getValeurStr(0, i); };
+    for (int v = 1; v <= 2; ++v) {
+        if (!rigol.getActive(v))
+            continue;
+        TVoieEnregistree ve;
+        ve.numero = v;
+        ve.nom = v == 1 ? nom1 : nom2;
+        ve.signif = v == 1 ? signif1 : signif2;
+        ve.valeur = [r, v](int i) { return r->getValeurStr(v, i); };
+        e.voies << ve;
+    }
+    return e;
+}
+
+QString NomTableauRigol(const QString &nom, int filtre)
+{
+    static const char *const ext[3] = {".KVX", ".TXT", ".CSV"};
+    return AvecExtension(nom, QLatin1String(ext[qBound(0, filtre, 2)]));
+}
+
+static QToolButton *bouton(QWidget *parent, const QString &texte, QStyle::StandardPixmap image)
+{
+    auto *b = new QToolButton(parent);
+    b->setText(texte);
+    b->setIcon(parent->style()->standardIcon(image));
+    b->setIconSize(QSize(25, 25));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    return b;
+}
+
+TOscilloRigolForm::TOscilloRigolForm(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setMinimumSize(630, 360);
+    setMaximumSize(800, 400);
+    filtres_ = {QStringLiteral("Korvalis (*.kvx)"), QStringLiteral("Tableur ASCII (*.txt)"),
+                QStringLiteral("Tableur CSV (*.csv)")};
+
+    auto *barre = new QHBoxLayout;
+    LireBtn = bouton(this, QStringLiteral("Lire l'oscillo"), QStyle::SP_MediaPlay);
+    StopBtn = bouton(this, QStringLiteral("Stop"), QStyle::SP_MediaStop);
+    KorvalisBtn = bouton(this, QStringLiteral("Korvalis"), QStyle::SP_ArrowRight);
+    SaveBtn = bouton(this, QStringLiteral("Enregistrer"), QStyle::SP_DialogSaveButton);
+    KorvalisAddBtn = bouton(this, QStringLiteral("Nouvelle page"), QStyle::SP_FileDialogNewFolder);
+    ExitBtn = bouton(this, QStringLiteral("Quitter"), QStyle::SP_DialogCloseButton);
+    for (QToolButton *b : {LireBtn, StopBtn, KorvalisBtn, SaveBtn, KorvalisAddBtn, ExitBtn})
+        barre->addWidget(b);
+    barre->addStretch();
+    KorvalisAddBtn->setEnabled(false);
+    StopBtn->setEnabled(false);
+
+    auto groupeVoie = [this](const QString &titre, QLineEdit *&nom, QLineEdit *&signif, QCheckBox *&actif) {
+        auto *g = new QGroupBox(titre, this);
+        auto *l = new QGridLayout(g);
+        nom = new QLineEdit(g);
+        signif = new QLineEdit(g);
+        actif = new QCheckBox(QStringLiteral("OK"), g);
+        actif->setEnabled(false);   // shows what the last read found; never read back
+        l->addWidget(new QLabel(QStringLiteral("Nom"), g), 0, 0);
+        l->addWidget(nom, 0, 1);
+        l->addWidget(actif, 0, 2);
+        l->addWidget(new QLabel(QStringLiteral("Signification"), g), 1, 0);
+        l->addWidget(signif, 1, 1, 1, 2);
+        nom->installEventFilter(this);
+        signif->installEventFilter(this);
+        return g;
+    };
+    auto *voies = new QHBoxLayout;
+    voies->addWidget(groupeVoie(QStringLiteral("CH1"), EditNomA, EditCommA, activeA));
+    voies->addWidget(groupeVoie(QStringLiteral("CH2"), EditNomB, EditCommB, activeB));
+
+    auto *options = new QGroupBox(QStringLiteral("Options"), this);
+    auto *lo = new QVBoxLayout(options);
+    auto *nombre = new QGroupBox(QStringLiteral("Nombre de points"), options);
+    auto *ln = new QHBoxLayout(nombre);   // five columns
+    NbreRG = new QButtonGroup(this);
+    for (int i = 0; i < 5; ++i) {
+        auto *r = new QRadioButton(QString::number(kNombres[i]), nombre);
+        NbreRG->addButton(r, i);
+        ln->addWidget(r);
+    }
+    lo->addWidget(nombre);
+    connect(NbreRG, &QButtonGroup::idClicked, this, [this](int i) { NbrePoints = kNombres[qBound(0, i, 4)]; });
+
+    PanelCommande = new QLabel(this);
+    auto *principal = new QVBoxLayout(this);
+    principal->addLayout(barre);
+    principal->addLayout(voies);
+    principal->addWidget(options);
+    principal->addStretch();
+    principal->addWidget(PanelCommande);
+
+    connect(LireBtn, &QToolButton::clicked, this, &TOscilloRigolForm::LireBtnClick);
+    connect(KorvalisBtn, &QToolButton::clicked, this, &TOscilloRigolForm::KorvalisBtnClick);
+    connect(KorvalisAddBtn, &QToolButton::clicked, this, &TOscilloRigolForm::KorvalisAddBtnClick);
+    connect(SaveBtn, &QToolButton::clicked, this, &TOscilloRigolForm::SaveBtnClick);
+    connect(ExitBtn, &QToolButton::clicked, this, &QWidget::close);
+
+    demandeNom = [this](const QStringList &filtres, int &filtre) {
+        QFileDialog d(this, QStringLiteral("Sauvegarde données"));
+        d.setAcceptMode(QFileDialog::AcceptSave);
+        d.setNameFilters(filtres);
+        d.setDefaultSuffix(QString());   // the extension rule is ours
+        if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+            return QString();
+        filtre = int(filtres.indexOf(d.selectedNameFilter()));
+        return d.selectedFiles().first();
+    };
+
+    // Creation
+    if (NoyauPrincipal())
+        NoyauPrincipal()->VoieSerie.TriggerLength = 1;
+    auto s = OuvreRegistre();
+    EditNomA->setText(s->value(QStringLiteral("V1/Nom"), QStringLiteral("VA")).toString());
+    EditCommA->setText(s->value(QStringLiteral("V1/Signif"), QStringLiteral("Tension")).toString());
+    EditNomB->setText(s->value(QStringLiteral("V2/Nom"), QStringLiteral("VB")).toString());
+    EditCommB->setText(s->value(QStringLiteral("V2/Signif"), QStringLiteral("Tension")).toString());
+    activeBoutons(true);
+}
+
+TOscilloRigolForm::~TOscilloRigolForm() = default;
+
+void TOscilloRigolForm::activeBoutons(bool actif)
+{
+    LireBtn->setEnabled(actif);
+    KorvalisBtn->setEnabled(actif && AcqFaite);
+    StopBtn->setEnabled(false);
+    SaveBtn->setEnabled(actif && AcqFaite);
+    ExitBtn->setEnabled(true);
+    PanelCommande->clear();
+}
+
+void TOscilloRigolForm::FormActivate()
+{
+    NbreRG->button(0)->setChecked(true);
+    NbrePoints = kNombres[0];
+    const QString ident = NoyauPrincipal() ? NoyauPrincipal()->IdentiteScope : QString();
+    setWindowTitle(QStringLiteral("Acquisition par ") + ident + QStringLiteral(" pour Korvalis"));
+    activeBoutons(true);
+}
+
+bool TOscilloRigolForm::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QWidget::event(e);
+}
+
+void TOscilloRigolForm::LireBtnClick()
+{
+    if (!Rigol || !LireBtn->isEnabled())
+        return;
+    AcqFaite = false;
+    activeBoutons(false);
+    bool a1 = false, a2 = false;
+    const QString erreur = LectureRigol(*Rigol, [](const QString &m) { Inform(m); }, a1, a2);
+    activeA->setChecked(a1);
+    activeB->setChecked(a2);
+    if (erreur.isEmpty()) {
+        AcqAsauver = true;
+    } else {
+        Inform(erreur);
+        AcqAsauver = false;
+    }
+    try {
+        Rigol->unLock();
+    } catch (const std::exception &) {
+    }
+    AcqFaite = true;
+    NbrePointsLu = Rigol->NbrePointsRigol;
+    activeBoutons(true);
+}
+
+TEnregistrement TOscilloRigolForm::enregistrement() const
+{
+    if (!Rigol)
+        return {};
+    return EnregistrementRigol(*Rigol, NbrePointsLu, EditNomA->text(), EditCommA->text(), EditNomB->text(),
+                               EditCommB->text());
+}
+
+void TOscilloRigolForm::envoie(bool nouveauFichier)
+{
+    if (EditNomA->text().isEmpty())
+        EditNomA->setText(QStringLiteral("VA"));
+    if (EditNomB->text().isEmpty())
+        EditNomB->setText(QStringLiteral("VB"));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString ident = NoyauPrincipal() ? NoyauPrincipal()->IdentiteScope : QString();
+    const QString texte = TexteTransfert(PageTransfertRigol(enregistrement(), NbrePoints, nouveauFichier, ident), CheminProgramme());
+    QApplication::restoreOverrideCursor();
+    if (TFormDDE *dde = FormDDE())
+        dde->Execute(OrdreOsc(nouveauFichier), texte);
+    else
+        Inform(QStringLiteral("Impossible de lancer Korvalis"));
+    AcqAsauver = false;
+    if (nouveauFichier)
+        KorvalisAddBtn->setEnabled(true);
+}
+
+void TOscilloRigolForm::KorvalisBtnClick() { envoie(true); }
+void TOscilloRigolForm::KorvalisAddBtnClick() { envoie(false); }
+
+void TOscilloRigolForm::SaveBtnClick()
+{
+    int filtre = 0;
+    const QString nom = demandeNom ? demandeNom(filtres_, filtre) : QString();
+    if (nom.isEmpty())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const TEnregistrement e = enregistrement();
+    const QString ident = NoyauPrincipal() ? NoyauPrincipal()->IdentiteScope : QString();
+    const bool ok = SauveEnregistrement(NomTableauRigol(nom, filtre), TCheminSauvegarde::TableauRigol, e, NbrePoints, 0,
+                                        e.nbreLus - 1, ident);
+    QApplication::restoreOverrideCursor();
+    if (ok)
+        AcqAsauver = false;
+}
+
+bool TOscilloRigolForm::eventFilter(QObject *obj, QEvent *e)
+{
+    // The window sees the keys first: a space starts a read when one may be started.
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(e)->key() == Qt::Key_Space
+        && static_cast<QKeyEvent *>(e)->modifiers() == Qt::NoModifier && LireBtn->isEnabled()) {
+        LireBtnClick();
+        return true;
+    }
+    return QWidget::eventFilter(obj, e);
+}
+
+void TOscilloRigolForm::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Space && LireBtn->isEnabled()) {
+        LireBtnClick();
+        return;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+void TOscilloRigolForm::closeEvent(QCloseEvent *e)
+{
+    if (AcqAsauver && Confirm(QStringLiteral("Sauvegarde"))) {
+        // The save on closing writes the Korvalis data file (or the plain table).
+        filtres_ = {QStringLiteral("Korvalis (*.kvx)"), QStringLiteral("Tableur ASCII (*.txt)")};
+        int filtre = 0;
+        const QString nom = demandeNom ? demandeNom(filtres_, filtre) : QString();
+        if (!nom.isEmpty()) {
+            const TEnregistrement en = enregistrement();
+            const QString ident = NoyauPrincipal() ? NoyauPrincipal()->IdentiteScope : QString();
+            if (SauveEnregistrement(AvecExtension(nom, filtre == 1 ? QStringLiteral(".TXT") : QStringLiteral(".KVX")),
+                                    TCheminSauvegarde::KorvalisRigol, en, NbrePoints, 0, en.nbreLus - 1, ident))
+                AcqAsauver = false;
+        }
+    }
+    if (TNoyauPrincipal *n = NoyauPrincipal()) {
+        n->SetMode(mNone);
+        if ((constructeur == oRigolUSB || constructeur == oRigolVisa || constructeur == oSiglent) && Rigol) {
+            try {
+                Rigol->unLock();
+            } catch (const std::exception &) {
+            }
+        }
+    }
+    auto s = OuvreRegistre();
+    s->setValue(QStringLiteral("V1/Nom"), EditNomA->text());
+    s->setValue(QStringLiteral("V1/Signif"), EditCommA->text());
+    s->setValue(QStringLiteral("V2/Nom"), EditNomB->text());
+    s->setValue(QStringLiteral("V2/Signif"), EditCommB->text());
+    s->sync();
+    e->accept();   // hidden, kept for the next use
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The oscilloscope window of the instruments reached through the Rigol driver (Rigol on
+// USB or VISA, Siglent on VISA).
+#include "export/pages.h"
+
+#include <QWidget>
+#include <functional>
+
+class QButtonGroup;
+class QCheckBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QToolButton;
+class TRigol;
+
+// The read of both channels, without the window: answers the failure's text, or an empty
+// text when both channels were read. annonce shows the plain messages ("Vérifier la non
+// saturation des voies"). A Siglent is asked nothing in the Rigol dialect: it has no
+// ":TIM:FORM?" and each such query would only cost a time-out.
+QString LectureRigol(TRigol &rigol, const std::function<void(const QString &)> &annonce,
+                     bool &actif1, bool &actif2);
+// The record held by the driver, for the pages: time and every active channel.
+TEnregistrement EnregistrementRigol(const TRigol &rigol, int nbreLus, const QString &nom1,
+                                    const QString &signif1, const QString &nom2, const QString &signif2);
+// Name of a table save: the filter's extension (".KVX", ".TXT", ".CSV") appended when
+// the name has none, as the oscilloscope window does.
+QString NomTableauRigol(const QString &nom, int filtre);
+
+class TOscilloRigolForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TOscilloRigolForm(QWidget *parent = nullptr);
+    ~TOscilloRigolForm() override;
+
+    int NbrePointsLu = 0;
+    int NbrePoints = 1000;
+    bool AcqFaite = false;
+    bool AcqAsauver = false;
+
+    QToolButton *LireBtn = nullptr;
+    QToolButton *StopBtn = nullptr;
+    QToolButton *KorvalisBtn = nullptr;
+    QToolButton *SaveBtn = nullptr;
+    QToolButton *KorvalisAddBtn = nullptr;
+    QToolButton *ExitBtn = nullptr;
+    QLineEdit *EditNomA = nullptr;
+    QLineEdit *EditCommA = nullptr;
+    QLineEdit *EditNomB = nullptr;
+    QLineEdit *EditCommB = nullptr;
+    QCheckBox *activeA = nullptr;
+    QCheckBox *activeB = nullptr;
+    QButtonGroup *NbreRG = nullptr;
+    QLabel *PanelCommande = nullptr;
+
+    // Asks the name of a save: answers an empty name when cancelled, and the chosen
+    // filter's index. The window's file dialog by default; tests replace it.
+    std::function<QString(const QStringList &filtres, int &filtre)> demandeNom;
+
+    void activeBoutons(bool actif);
+    void LireBtnClick();
+    void KorvalisBtnClick();
+    void KorvalisAddBtnClick();
+    void SaveBtnClick();
+    void FormActivate();
+
+protected:
+    bool event(QEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    bool eventFilter(QObject *obj, QEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void envoie(bool nouveauFichier);
+    TEnregistrement enregistrement() const;
+    QStringList filtres_;
+};
