@@ -281,25 +281,12 @@ int cliAcquire(const QStringList &args, QTextStream &out, QTextStream &err)
     TNoyauPrincipal noyau;
     TVuePrincipaleMuette vue;
     noyau.setVue(&vue);
-    noyau.LitRegistre();
-    if (o.port)
-        noyau.VoieSerie.setComNumber(o.port);
-    if (o.baud)
-        noyau.VoieSerie.setBaud(o.baud);
-    if (o.trace)
-        noyau.reglages.avecTrace = true;
-    noyau.ResetOscillo();
+    noyau.DetectionLigneDeCommande(o.port, o.baud, o.trace);
 
     auto fin = [&](int code) {
-        if (o.trace) {
-            noyau.SetTrace(false);
-            err << QStringLiteral("Trace : ") << noyau.nomFichierTrace() << QStringLiteral("\nJournal : ")
-                << noyau.nomFichierLog() << Qt::endl;
-        }
-        try {
-            noyau.VoieSerie.setOpen(false);
-        } catch (const std::exception &) {
-        }
+        const QString fichiers = noyau.FinLigneDeCommande();
+        if (!fichiers.isEmpty())
+            err << fichiers << Qt::endl;
         err.flush();
         return code;
     };

@@ -102,14 +102,7 @@ int detect(const TOptions &o)
     TRecherchePilotes recherche;
     noyau.setVue(&vue);
     noyau.setRechercheRigol(&recherche);
-    noyau.LitRegistre();
-    if (o.port)
-        noyau.VoieSerie.setComNumber(o.port);
-    if (o.baud)
-        noyau.VoieSerie.setBaud(o.baud);
-    if (o.trace)
-        noyau.reglages.avecTrace = true;
-    noyau.ResetOscillo();
+    noyau.DetectionLigneDeCommande(o.port, o.baud, o.trace);
     const bool trouve = noyau.instrumentDetecte();
     if (trouve) {
         sortie() << "constructeur=" << nomsConstructeurs[int(constructeur)] << '\n'
@@ -120,16 +113,10 @@ int detect(const TOptions &o)
     } else {
         erreurs() << vue.titre << '\n';
     }
-    if (o.trace) {
-        noyau.SetTrace(false);
-        erreurs() << QStringLiteral("Trace : ") << noyau.nomFichierTrace() << QStringLiteral("\nJournal : ")
-                  << noyau.nomFichierLog() << '\n';
-    }
+    const QString fichiers = noyau.FinLigneDeCommande();
+    if (!fichiers.isEmpty())
+        erreurs() << fichiers << '\n';
     erreurs().flush();
-    try {
-        noyau.VoieSerie.setOpen(false);
-    } catch (const std::exception &) {
-    }
     return trouve ? 0 : 1;
 }
 

@@ -421,3 +421,26 @@ QString TestVoieSerie(TEchange &echange, int port, int baud)
     }
     return texte;
 }
+
+void TNoyauPrincipal::DetectionLigneDeCommande(int port, int baud, bool trace)
+{
+    LitRegistre();
+    if (port)
+        VoieSerie.setComNumber(port);
+    if (baud)
+        VoieSerie.setBaud(baud);
+    if (trace)
+        reglages.avecTrace = true;
+    ResetOscillo();
+}
+
+QString TNoyauPrincipal::FinLigneDeCommande()
+{
+    QString texte;
+    if (reglages.avecTrace) {
+        SetTrace(false);
+        texte = QStringLiteral("Trace : ") + nomFichierTrace() + QStringLiteral("\nJournal : ") + nomFichierLog();
+    }
+    fermePort();
+    return texte;
+}

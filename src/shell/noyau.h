@@ -96,6 +96,13 @@ public:
     // The close sequence; answers the text of the trace message box, empty when none is due.
     QString Fermeture();
 
+    // A run of the command-line tool: the saved settings, with the port, the speed and the
+    // trace of this run when given (0 and false keep the saved ones), then a detection.
+    void DetectionLigneDeCommande(int port, int baud, bool trace);
+    // Its end: the trace and log written when recorded (answers the text naming the two
+    // files, empty otherwise) and the port closed.
+    QString FinLigneDeCommande();
+
     // Trace and log of the serial port
     void SetTrace(bool on);
     QString nomFichierTrace() const;
