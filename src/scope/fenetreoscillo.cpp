@@ -322,6 +322,8 @@ void TOscilloForm::envoie(bool nouveauFichier)
         debutOsc = r.debut;
         FinOsc = r.fin;
         const QString texte = TexteEnvoiOsc(*acq_, saisie(), nouveauFichier, identification());
+        if (!dde_)
+            dde_ = FormDDE();   // the program's link, made at start-up
         if (!dde_) {
             if (!ddePropre_)
                 ddePropre_ = std::make_unique<TFormDDE>(false);
