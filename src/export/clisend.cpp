@@ -12,23 +12,6 @@ namespace {
 
 constexpr qint64 TailleMaxTexte = 64 * 1024 * 1024;
 
-// The messages of Execute, on standard error.
-class TDialogueFlux : public IDialogue {
-public:
-    explicit TDialogueFlux(QTextStream &err) : err_(err) {}
-    bool confirm(const QString &message) override { inform(message); return false; }
-    void inform(const QString &message) override { err_ << message << Qt::endl; }
-private:
-    QTextStream &err_;
-};
-
-// Puts the previous answerer back on leaving.
-struct TDialogueTemporaire {
-    explicit TDialogueTemporaire(IDialogue *d) : precedent(&dialogue()) { setDialogue(d); }
-    ~TDialogueTemporaire() { setDialogue(precedent == &dialogueConsole() ? nullptr : precedent); }
-    IDialogue *precedent;
-};
-
 void usage(QTextStream &err)
 {
     err << "Usage : ondivar-cli send --ordre load|add|plus|addcol FICHIER|-" << Qt::endl;

@@ -3,6 +3,7 @@
 // angles of complex numbers, elapsed time and the two standard message boxes.
 #include <QObject>
 #include <QString>
+#include <QTextStream>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -133,11 +134,29 @@ public:
     bool reponse;
 };
 
+// The messages written to a text stream (the command-line tool's standard error); answers no.
+class TDialogueFlux : public IDialogue {
+public:
+    explicit TDialogueFlux(QTextStream &flux) : flux_(flux) {}
+    bool confirm(const QString &message) override { inform(message); return false; }
+    void inform(const QString &message) override { flux_ << message << Qt::endl; }
+private:
+    QTextStream &flux_;
+};
+
 // The console answerer used while no other one is installed (answers no).
 TDialogueConsole &dialogueConsole();
 // Installs d (not owned; it must outlive its use); nullptr goes back to dialogueConsole().
 void setDialogue(IDialogue *d);
 IDialogue &dialogue();
+// Installs an answerer for the length of a scope and puts the previous one back.
+struct TDialogueTemporaire {
+    explicit TDialogueTemporaire(IDialogue *d) : precedent(&dialogue()) { setDialogue(d); }
+    ~TDialogueTemporaire() { setDialogue(precedent == &dialogueConsole() ? nullptr : precedent); }
+    TDialogueTemporaire(const TDialogueTemporaire &) = delete;
+    TDialogueTemporaire &operator=(const TDialogueTemporaire &) = delete;
+    IDialogue *precedent;
+};
 
 // A confirmation with the buttons Yes and No; true when Yes is chosen.
 bool Confirm(const QString &message);

@@ -12,31 +12,6 @@
 
 namespace {
 
-class TDialogueFlux : public IDialogue {
-public:
-    explicit TDialogueFlux(QTextStream &err) : err_(err) {}
-    bool confirm(const QString &message) override { inform(message); return false; }
-    void inform(const QString &message) override { err_ << message << Qt::endl; }
-private:
-    QTextStream &err_;
-};
-
-struct TDialogueTemporaire {
-    explicit TDialogueTemporaire(IDialogue *d) : precedent(&dialogue()) { setDialogue(d); }
-    ~TDialogueTemporaire() { setDialogue(precedent == &dialogueConsole() ? nullptr : precedent); }
-    IDialogue *precedent;
-};
-
-class TVuePrincipaleMuette : public IVuePrincipale {
-public:
-    void setAide(const QString &) override {}
-    void setTitre(const QString &t) override { titre = t; }
-    void setComVisible(bool) override {}
-    void setOscVisible(bool) override {}
-    void setMultVisible(bool) override {}
-    QString titre;
-};
-
 // The read's messages on standard error; the gauges as a bar when it is a terminal.
 class TVueAcquisitionConsole : public IAcquisitionVue {
 public:
@@ -279,7 +254,7 @@ int cliAcquire(const QStringList &args, QTextStream &out, QTextStream &err)
     TDialogueFlux d(err);
     TDialogueTemporaire garde(&d);
     TNoyauPrincipal noyau;
-    TVuePrincipaleMuette vue;
+    TVueMuette vue;
     noyau.setVue(&vue);
     noyau.DetectionLigneDeCommande(o.port, o.baud, o.trace);
 

@@ -30,18 +30,6 @@ const char *const nomsConstructeurs[NbreConstructeurs] = {"oNone", "oAgilent", "
                                                          "oRigol", "oRigolUSB", "oRigolVisa", "oSiglent", "oFI"};
 const char *const nomsConnect[3] = {"cNone", "cConn", "cVect"};
 
-// The help line and the captions have no window here: failures are already told by the
-// messages, so the view only keeps quiet.
-class TVueConsole : public IVuePrincipale {
-public:
-    void setAide(const QString &) override {}
-    void setTitre(const QString &t) override { titre = t; }
-    void setComVisible(bool) override {}
-    void setOscVisible(bool) override {}
-    void setMultVisible(bool) override {}
-    QString titre;
-};
-
 void aide()
 {
     erreurs() << QStringLiteral(
@@ -98,7 +86,7 @@ int erreurOption(const QString &message)
 int detect(const TOptions &o)
 {
     TNoyauPrincipal noyau;
-    TVueConsole vue;
+    TVueMuette vue;
     TRecherchePilotes recherche;
     noyau.setVue(&vue);
     noyau.setRechercheRigol(&recherche);

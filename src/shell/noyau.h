@@ -22,6 +22,17 @@ public:
     virtual void setMultVisible(bool visible) = 0;
 };
 
+// A view that shows nothing and keeps the last caption (command-line tool, tests).
+class TVueMuette : public IVuePrincipale {
+public:
+    void setAide(const QString &) override {}
+    void setTitre(const QString &t) override { titre = t; }
+    void setComVisible(bool) override {}
+    void setOscVisible(bool) override {}
+    void setMultVisible(bool) override {}
+    QString titre;
+};
+
 // The Rigol USB and VISA searches, as the drivers offer them.
 class IRechercheRigol {
 public:
