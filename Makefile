@@ -8,7 +8,8 @@ FUZZ_QUICK   ?= 3
 FUZZERS    := parsenumber lecteur_hewlett lecteur_agilent lecteur_sefram lecteur_gds800 \
               lecteur_fi lecteur_gds2000 lecteur_rigol
 JOBS       ?= $(shell nproc)
-DEB_PKGS   := cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev clang
+DEB_PKGS   := cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev clang \
+              fonts-crosextra-carlito xvfb xauth
 
 .PHONY: all deps build build-san build-fuzz fuzz fuzz-run demo test bench clean
 
