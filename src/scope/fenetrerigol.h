@@ -73,5 +73,8 @@ protected:
 private:
     void envoie(bool nouveauFichier);
     TEnregistrement enregistrement() const;
+    // The session's Rigol driver and identification (none without a session).
+    TRigol *pilote() const;
+    QString identification() const;
     QStringList filtres_;
 };

@@ -101,9 +101,9 @@ TAgilentFormMain::TAgilentFormMain(QWidget *parent) : QWidget(parent)
 
     // FormCreate
     noyau.setVue(this);
-    noyau.echange.setProgression(this);
+    noyau.session.echange.setProgression(this);
     qApp->installEventFilter(this);
-    noyau.LitRegistre();
+    noyau.session.LitRegistre();
 
     AboutBox = new TAboutBox(this);
     ComCfgDlg = new TComCfgDlg(noyau, this);
@@ -113,7 +113,7 @@ TAgilentFormMain::~TAgilentFormMain()
 {
     qApp->removeEventFilter(this);
     noyau.setVue(nullptr);
-    noyau.echange.setProgression(nullptr);
+    noyau.session.echange.setProgression(nullptr);
     if (g_main == this)
         g_main = nullptr;
 }
@@ -171,10 +171,10 @@ QWidget *TAgilentFormMain::fenetre(TFenetre f) const
 
 void TAgilentFormMain::AfficheAide(const QString &texte)
 {
-    if (noyau.AcquisitionEnCours != mNone
-        && !fenetre(FenetreDuMode(noyau.AcquisitionEnCours, constructeur, modeleGDS)))
-        noyau.AcquisitionEnCours = mNone;
-    QWidget *w = fenetre(FenetreDuMode(noyau.AcquisitionEnCours, constructeur, modeleGDS));
+    if (noyau.session.AcquisitionEnCours != mNone
+        && !fenetre(FenetreDuMode(noyau.session.AcquisitionEnCours, constructeur, modeleGDS)))
+        noyau.session.AcquisitionEnCours = mNone;
+    QWidget *w = fenetre(FenetreDuMode(noyau.session.AcquisitionEnCours, constructeur, modeleGDS));
     if (!texte.isEmpty()) {
         if (w)
             w->setWindowTitle(texte);
@@ -182,26 +182,26 @@ void TAgilentFormMain::AfficheAide(const QString &texte)
             AideLabel->setText(texte);
         return;
     }
-    switch (noyau.AcquisitionEnCours) {
+    switch (noyau.session.AcquisitionEnCours) {
     case mOsc:
         if (w)
-            w->setWindowTitle(QStringLiteral("Acquisition avec ") + noyau.IdentiteScope);
+            w->setWindowTitle(QStringLiteral("Acquisition avec ") + noyau.session.IdentiteScope);
         break;
     case mMult:
     case mMultSefram:
         if (w)
-            w->setWindowTitle(QStringLiteral("Acquisition : Bode avec ") + noyau.IdentiteScope);
+            w->setWindowTitle(QStringLiteral("Acquisition : Bode avec ") + noyau.session.IdentiteScope);
         break;
     default:
-        AideLabel->setText(noyau.IdentiteScope);
+        AideLabel->setText(noyau.session.IdentiteScope);
     }
 }
 
 void TAgilentFormMain::setFocusMain()
 {
-    QWidget *w = fenetre(FenetreDuMode(noyau.AcquisitionEnCours, constructeur, modeleGDS));
+    QWidget *w = fenetre(FenetreDuMode(noyau.session.AcquisitionEnCours, constructeur, modeleGDS));
     if (!w)
-        noyau.AcquisitionEnCours = mNone;
+        noyau.session.AcquisitionEnCours = mNone;
     if (!w)
         w = this;
     if (!w->isVisible())
@@ -256,16 +256,16 @@ void TAgilentFormMain::TestBtnClick() { noyau.ResetOscillo(); }
 
 void TAgilentFormMain::ComCfgClick()
 {
-    noyau.NbreRS232 = noyau.nombrePortsPresents();
-    const int port = noyau.VoieSerie.ComNumber();
-    if (!noyau.portPresent(port) && noyau.NbreRS232 == 0)
+    noyau.NbreRS232 = noyau.session.nombrePortsPresents();
+    const int port = noyau.session.VoieSerie.ComNumber();
+    if (!noyau.session.portPresent(port) && noyau.NbreRS232 == 0)
         return;
     ComCfgDlg->Numero = port;
-    ComCfgDlg->DTRcb->setChecked(noyau.reglages.avecDTR);
-    ComCfgDlg->TraceCB->setChecked(noyau.reglages.avecTrace);
-    ComCfgDlg->setVitesseChoisie(IndexVitesse(noyau.VoieSerie.Baud()));
+    ComCfgDlg->DTRcb->setChecked(noyau.session.reglages.avecDTR);
+    ComCfgDlg->TraceCB->setChecked(noyau.session.reglages.avecTrace);
+    ComCfgDlg->setVitesseChoisie(IndexVitesse(noyau.session.VoieSerie.Baud()));
     if (ComCfgDlg->exec() == QDialog::Accepted)
-        noyau.appliqueConfiguration(ComCfgDlg->Numero, VitesseIndex(ComCfgDlg->vitesseChoisie()),
+        noyau.session.appliqueConfiguration(ComCfgDlg->Numero, VitesseIndex(ComCfgDlg->vitesseChoisie()),
                                     ComCfgDlg->DTRcb->isChecked(), ComCfgDlg->TraceCB->isChecked());
     noyau.ResetOscillo();
 }

@@ -1,12 +1,12 @@
 // Ondivar: acquisition from oscilloscopes for Korvalis.
 #include "drivers/pilotes.h"
 #include "export/formedde.h"
+#include "instrument/recherchepilotes.h"
 #include "link/dossiers.h"
 #include "measure/dialoguewidgets.h"
 #include "measure/unites.h"
 #include "shell/fenetreprincipale.h"
 #include "shell/grec.h"
-#include "shell/recherchepilotes.h"
 #include "scope/fenetreoscillo.h"
 #include "scope/fenetrerigol.h"
 
@@ -30,7 +30,7 @@ int main(int argc, char **argv)
     app.installEventFilter(&grec);
 
     TAgilentFormMain fenetre;
-    fenetre.noyau.setRechercheRigol(&recherche);
+    fenetre.noyau.session.setRechercheRigol(&recherche);
     // Mode windows, created on first use.
     EnregistreFenetre(TFenetre::oscillo, [&fenetre] { return new TOscilloForm(&fenetre); });
     EnregistreFenetre(TFenetre::oscilloRigol, [&fenetre] { return new TOscilloRigolForm(&fenetre); });

@@ -3,7 +3,7 @@
 #include "link/types.h"
 #include "measure/unites.h"
 #include "scope/fenetrerigol.h"
-#include "shell/noyau.h"
+#include "instrument/session.h"
 #include "simrigol_client.h"
 
 #include <QButtonGroup>
@@ -25,7 +25,7 @@ class TestFenetreRigol : public QObject {
     Q_OBJECT
     QTemporaryDir dossier;
     DialogueEnregistre dialogue;
-    std::unique_ptr<TNoyauPrincipal> noyau;
+    std::unique_ptr<TSessionInstrument> session;
     std::unique_ptr<SimRigol> sim;
 
     bool ouvre(const QStringList &args)
@@ -38,7 +38,7 @@ class TestFenetreRigol : public QObject {
         bool siglent = false;
         if (!RechercheRigolVisa(ident, siglent))
             return false;
-        noyau->IdentiteScope = ident;
+        session->IdentiteScope = ident;
         constructeur = siglent ? oSiglent : oRigolVisa;
         return true;
     }
@@ -54,14 +54,14 @@ private slots:
     void init()
     {
         CreePilotesRigol();
-        noyau = std::make_unique<TNoyauPrincipal>();
-        noyau->setSondePort([](int) { return false; });
+        session = std::make_unique<TSessionInstrument>();
+        session->setSondePort([](int) { return false; });
         dialogue.messages.clear();
         dialogue.reponse = false;
     }
     void cleanup()
     {
-        noyau.reset();
+        session.reset();
         LiberePilotesRigol();
         sim.reset();
     }

@@ -84,7 +84,7 @@ private slots:
         qputenv("ONDIVAR_PORTS", "1=/dev/null-absent");
         TAgilentFormMain w;
         w.noyau.PremiereFois = false;   // no detection here
-        w.noyau.IdentiteScope = QStringLiteral("GW,GDS-1102");
+        w.noyau.session.IdentiteScope = QStringLiteral("GW,GDS-1102");
         QStatusTipEvent tip(w.OscBtn->statusTip());
         QApplication::sendEvent(w.OscBtn, &tip);
         QCOMPARE(w.AideLabel->text(), QStringLiteral("Acquisition des courbes de l'oscilloscope"));
@@ -99,7 +99,7 @@ private slots:
         constructeur = oGoodWill;
         modeleGDS = 1;
         w.MultBtnClick();
-        QCOMPARE(w.noyau.AcquisitionEnCours, mMultSefram);
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mMultSefram);
         QCOMPARE(w.fenetre(TFenetre::bode), bode);
         QApplication::sendEvent(w.OscBtn, &tip);
         QCOMPARE(bode->windowTitle(), QStringLiteral("Acquisition des courbes de l'oscilloscope"));
@@ -109,7 +109,7 @@ private slots:
         bode->close();
         QTRY_VERIFY(!w.fenetre(TFenetre::bode));
         w.setFocusMain();
-        QCOMPARE(w.noyau.AcquisitionEnCours, mNone);
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mNone);
         QVERIFY(w.isVisible());
         EnregistreFenetre(TFenetre::bode, {});
     }
@@ -162,7 +162,7 @@ private slots:
         QVERIFY(d.HelpBtn->isHidden());
 
         // Preset on COM4, OK without change keeps COM4 and the boxes are applied.
-        w.noyau.VoieSerie.setComNumber(4);
+        w.noyau.session.VoieSerie.setComNumber(4);
         QTimer::singleShot(0, &d, [&d] {
             QVERIFY(d.ComGroupe->button(1)->isChecked());
             d.TraceCB->setChecked(true);
@@ -170,14 +170,14 @@ private slots:
         });
         w.ComCfgClick();
         QCOMPARE(w.ComCfgDlg->Numero, 4);
-        QCOMPARE(w.noyau.VoieSerie.ComNumber(), 4);
-        QVERIFY(w.noyau.reglages.avecTrace);
+        QCOMPARE(w.noyau.session.VoieSerie.ComNumber(), 4);
+        QVERIFY(w.noyau.session.reglages.avecTrace);
         QCOMPARE(w.noyau.NbreRS232, 2);
         QCOMPARE(constructeur, oAgilent);   // the detection followed on COM4
-        w.noyau.VoieSerie.setOpen(false);
+        w.noyau.session.VoieSerie.setOpen(false);
 
         // Test at 38400 on a silent COM1, then Abandon: the test's port and speed stay.
-        w.noyau.VoieSerie.setBaud(19200);
+        w.noyau.session.VoieSerie.setBaud(19200);
         QTimer::singleShot(0, &d, [this, &d] {
             d.ComGroupe->button(0)->setChecked(true);
             d.setVitesseChoisie(2);
@@ -189,9 +189,9 @@ private slots:
         TickClock::setSource([this] { return fakeMs += 400; });   // nothing answers on COM1
         w.ComCfgClick();
         QCOMPARE(dialogue.messages.value(0), QStringLiteral("pas de réponse à *IDN?"));
-        QCOMPARE(w.noyau.VoieSerie.Baud(), 38400);
-        QCOMPARE(w.noyau.VoieSerie.ComNumber(), 1);
-        QVERIFY(w.noyau.reglages.avecTrace);   // the boxes change only with OK
+        QCOMPARE(w.noyau.session.VoieSerie.Baud(), 38400);
+        QCOMPARE(w.noyau.session.VoieSerie.ComNumber(), 1);
+        QVERIFY(w.noyau.session.reglages.avecTrace);   // the boxes change only with OK
     }
 
     void aPropos()

@@ -1,4 +1,4 @@
-#include "shell/reglages.h"
+#include "instrument/reglages.h"
 #include "link/registre.h"
 
 #include <QtGlobal>
