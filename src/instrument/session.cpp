@@ -138,12 +138,19 @@ void TSessionInstrument::fermePort()
     }
 }
 
-void TSessionInstrument::Detecte()
+bool TSessionInstrument::Detecte()
 {
+    if (detectionEnCours_)
+        return false;
+    struct TEnCours {
+        bool &drapeau;
+        explicit TEnCours(bool &d) : drapeau(d) { drapeau = true; }
+        ~TEnCours() { drapeau = false; }
+    } enCours(detectionEnCours_);
     constructeur = oNone;
     connect = cNone;
     IdentiteScope.clear();
-    const int dernier = int(reglages.dernierConstructeur);
+    const int dernier = reglages.dernierConstructeur;
     // A first attempt where the previous run found its instrument.
     if (dernier <= int(oRigol) || dernier == int(oFI))
         RechercheSerie();
@@ -159,6 +166,7 @@ void TSessionInstrument::Detecte()
         RechercheVisa();
     titre(constructeur != oNone ? QStringLiteral("Acquisition avec ") + IdentiteScope
                                 : QStringLiteral("Aucun oscilloscope détecté"));
+    return true;
 }
 
 void TSessionInstrument::RechercheSerie()

@@ -88,8 +88,11 @@ public:
     void EcritRegistre();
 
     // The detection: clears the last result, then the serial, USB and VISA searches in the
-    // order the previous run's maker gives; the caption tells what was found.
-    void Detecte();
+    // order the previous run's maker gives; the caption tells what was found. A detection
+    // asked while one runs (its waits let the interface work) is refused: false, and the
+    // running one goes on untouched.
+    bool Detecte();
+    bool detectionEnCours() const { return detectionEnCours_; }
     void RechercheSerie();
     void RechercheUSB();
     void RechercheVisa();
@@ -148,6 +151,7 @@ private:
     IRechercheRigol *rigol_ = nullptr;
     std::function<bool(int)> sonde_;
     std::unique_ptr<TFormDDE> lienPropre_;
+    bool detectionEnCours_ = false;
 };
 
 // The session of the run (the main window's or ondivar-cli's); null before it exists.

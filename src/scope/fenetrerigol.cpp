@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QStyle>
 #include <QToolButton>
@@ -234,12 +235,18 @@ bool TOscilloRigolForm::event(QEvent *e)
 
 void TOscilloRigolForm::LireBtnClick()
 {
-    if (!pilote() || !LireBtn->isEnabled())
+    TRigol *rigol = pilote();
+    if (!rigol || !LireBtn->isEnabled() || lecture_)
         return;
+    lecture_ = true;
+    fermerApresLecture_ = false;
     AcqFaite = false;
     activeBoutons(false);
+    QPointer<TOscilloRigolForm> garde(this);
     bool a1 = false, a2 = false;
-    const QString erreur = LectureRigol(*pilote(), [](const QString &m) { Inform(m); }, a1, a2);
+    const QString erreur = LectureRigol(*rigol, [](const QString &m) { Inform(m); }, a1, a2);
+    if (!garde)
+        return;
     activeA->setChecked(a1);
     activeB->setChecked(a2);
     if (erreur.isEmpty()) {
@@ -249,12 +256,17 @@ void TOscilloRigolForm::LireBtnClick()
         AcqAsauver = false;
     }
     try {
-        pilote()->unLock();
+        rigol->unLock();
     } catch (const std::exception &) {
     }
     AcqFaite = true;
-    NbrePointsLu = pilote()->NbrePointsRigol;
+    NbrePointsLu = rigol->NbrePointsRigol;
+    lecture_ = false;
     activeBoutons(true);
+    if (fermerApresLecture_) {
+        fermerApresLecture_ = false;
+        close();
+    }
 }
 
 TEnregistrement TOscilloRigolForm::enregistrement() const
@@ -325,6 +337,14 @@ void TOscilloRigolForm::keyPressEvent(QKeyEvent *e)
 
 void TOscilloRigolForm::closeEvent(QCloseEvent *e)
 {
+    if (lecture_) {
+        // Closing during a read: the window closes once the read has ended and the buffer
+        // is whole, so that "Sauvegarde" offers a complete record.
+        TSessionInstrument::demandeArret();
+        fermerApresLecture_ = true;
+        e->ignore();
+        return;
+    }
     if (AcqAsauver && Confirm(QStringLiteral("Sauvegarde"))) {
         // The save on closing writes the Korvalis data file (or the plain table).
         filtres_ = {QStringLiteral("Korvalis (*.kvx)"), QStringLiteral("Tableur ASCII (*.txt)")};

@@ -63,6 +63,7 @@ public:
     void KorvalisAddBtnClick();
     void SaveBtnClick();
     void FormActivate();
+    bool lectureEnCours() const { return lecture_; }
 
 protected:
     bool event(QEvent *e) override;
@@ -77,4 +78,6 @@ private:
     TRigol *pilote() const;
     QString identification() const;
     QStringList filtres_;
+    bool lecture_ = false;
+    bool fermerApresLecture_ = false;
 };

@@ -5,6 +5,7 @@
 #include "link/dossiers.h"
 #include "measure/dialoguewidgets.h"
 #include "measure/unites.h"
+#include "shell/demarrage.h"
 #include "shell/fenetreprincipale.h"
 #include "shell/grec.h"
 #include "scope/fenetreoscillo.h"
@@ -16,8 +17,6 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ondivar"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Acquisition avec Ondivar"));
     ConstruitDossiers();
     TPilotesRigol pilotes;    // the Rigol USB and VISA driver objects
     TRecherchePilotes recherche;
@@ -25,6 +24,7 @@ int main(int argc, char **argv)
     (void)UniteStandard(0);   // the table of standard units
 
     TDialogueWidgets boites;
+    PrepareApplication(boites);
     setDialogue(&boites);
     TFiltreGrec grec;
     app.installEventFilter(&grec);

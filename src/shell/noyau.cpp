@@ -100,15 +100,22 @@ void TNoyauPrincipal::montreModes(Tmode m)
     }
 }
 
-void TNoyauPrincipal::ResetOscillo()
+bool TNoyauPrincipal::ResetOscillo()
 {
+    if (session.detectionEnCours())
+        return false;
+    if (vue_)
+        vue_->setDetectionPossible(false);
     session.Detecte();
+    if (vue_)
+        vue_->setDetectionPossible(true);
     SetMode(mNone);
     if (!session.instrumentDetecte() && vue_) {
         vue_->setComVisible(false);
         if (session.premierPortPresent() > 0)
             vue_->setComVisible(true);
     }
+    return true;
 }
 
 QString TNoyauPrincipal::adresseSupport() { return QStringLiteral("support@ondivar.fr"); }

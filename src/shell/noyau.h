@@ -13,6 +13,8 @@ public:
     virtual void setComVisible(bool visible) = 0;
     virtual void setOscVisible(bool visible) = 0;
     virtual void setMultVisible(bool visible) = 0;
+    // The buttons that start a detection ("Voie série", "Test"), off while one runs.
+    virtual void setDetectionPossible(bool /*possible*/) {}
 };
 
 // The windows the mode buttons open.
@@ -37,8 +39,9 @@ public:
 
     void setVue(IVuePrincipale *v);
 
-    // A detection, then the mode buttons and the serial button as it leaves them.
-    void ResetOscillo();
+    // A detection, then the mode buttons and the serial button as it leaves them. Refused
+    // (false, nothing changed) while another detection runs.
+    bool ResetOscillo();
     // The mode the windows record, shown by the mode buttons (through the session's signal).
     void SetMode(Tmode acq) { session.SetMode(acq); }
 

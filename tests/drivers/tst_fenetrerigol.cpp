@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTimer>
 #include <QtTest>
 
 struct DialogueEnregistre : IDialogue {
@@ -147,6 +148,31 @@ private slots:
         QCOMPARE(w.NbrePoints, 4096);
         w.FormActivate();
         QCOMPARE(w.NbrePoints, 600);
+    }
+
+    // Closing during a read waits for its end: no "Sauvegarde" over a half-read buffer, and
+    // the window does not finish its read hidden.
+    void fermeturependantLecture()
+    {
+        QVERIFY(ouvre({"--model", "DS1000Z"}));
+        TOscilloRigolForm w;
+        w.show();
+        w.FormActivate();
+        bool pendant = false, visiblePendant = false;
+        QStringList messagesPendant;
+        QTimer::singleShot(0, &w, [&] {
+            pendant = w.lectureEnCours();
+            w.close();
+            visiblePendant = w.isVisible();
+            messagesPendant = dialogue.messages;
+        });
+        w.LireBtnClick();
+        QVERIFY(pendant);
+        QVERIFY(visiblePendant);
+        QCOMPARE(messagesPendant, QStringList{});
+        QVERIFY(w.AcqFaite && w.NbrePointsLu > 0);
+        QVERIFY(!w.isVisible());   // closed once the read was over
+        QCOMPARE(dialogue.messages, QStringList{QStringLiteral("Sauvegarde")});
     }
 
     void modeDelayed()

@@ -15,7 +15,9 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QRadioButton>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
@@ -112,6 +114,62 @@ private slots:
         QCOMPARE(w.noyau.session.AcquisitionEnCours, mNone);
         QVERIFY(w.isVisible());
         EnregistreFenetre(TFenetre::bode, {});
+    }
+
+    // The mode follows the window's real life: a window that cannot open, or that closes,
+    // leaves no mode in use and both buttons offered.
+    void modeSuitFenetre()
+    {
+        qputenv("ONDIVAR_PORTS", "1=/dev/null-absent");
+        TAgilentFormMain w;
+        w.noyau.PremiereFois = false;
+        constructeur = oAgilent;
+        w.noyau.SetMode(mNone);
+        EnregistreFenetre(TFenetre::multimetre, {});
+        w.MultBtnClick();
+        QCOMPARE(dialogue.messages,
+                 QStringList{QStringLiteral("La fenêtre du multimètre n'est pas disponible dans cette version")});
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mNone);
+        QVERIFY(!w.OscBtn->isHidden() && !w.MultBtn->isHidden());
+
+        QWidget mult;
+        EnregistreFenetre(TFenetre::multimetre, [&mult] { return &mult; });
+        w.MultBtnClick();
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mMult);
+        QVERIFY(w.OscBtn->isHidden());
+        mult.close();   // hidden, kept for the next use
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mNone);
+        QVERIFY(!w.OscBtn->isHidden() && !w.MultBtn->isHidden());
+        EnregistreFenetre(TFenetre::multimetre, {});
+    }
+
+    // A mode window centred on the small main window at the top-left of the screen opens
+    // inside the available screen area.
+    void fenetreDansEcran()
+    {
+        qputenv("ONDIVAR_PORTS", "1=/dev/null-absent");
+        TAgilentFormMain w;
+        w.noyau.PremiereFois = false;
+        w.move(0, 0);
+        w.show();
+        constructeur = oAgilent;
+        QPointer<QWidget> osc;
+        EnregistreFenetre(TFenetre::oscillo, [&w, &osc] {
+            osc = new QWidget(&w, Qt::Window);
+            osc->resize(700, 590);
+            osc->move(w.frameGeometry().center() - osc->rect().center());
+            return osc.data();
+        });
+        w.OscBtnClick();
+        QVERIFY(osc);
+        const QRect zone = osc->screen()->availableGeometry();
+        QVERIFY2(zone.contains(osc->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                     .arg(osc->frameGeometry().x())
+                                                                     .arg(osc->frameGeometry().y())
+                                                                     .arg(osc->frameGeometry().width())
+                                                                     .arg(osc->frameGeometry().height())));
+        EnregistreFenetre(TFenetre::oscillo, {});
+        delete osc;
     }
 
     void grecque_data()

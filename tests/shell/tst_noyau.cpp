@@ -8,6 +8,7 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <sys/file.h>
 
 Q_DECLARE_METATYPE(Tconstructeur)
@@ -24,12 +25,13 @@ struct DialogueEnregistre : IDialogue {
 struct VueEnregistree : IVuePrincipale {
     QStringList aides;
     QString titre;
-    bool com = true, osc = false, mult = false;
+    bool com = true, osc = false, mult = false, detection = true;
     void setAide(const QString &t) override { aides << t; }
     void setTitre(const QString &t) override { titre = t; }
     void setComVisible(bool v) override { com = v; }
     void setOscVisible(bool v) override { osc = v; }
     void setMultVisible(bool v) override { mult = v; }
+    void setDetectionPossible(bool v) override { detection = v; }
 };
 
 struct RigolFactice : IRechercheRigol {
@@ -190,7 +192,7 @@ private slots:
         QCOMPARE(n.session.VoieSerie.Baud(), 19200);
         QCOMPARE(n.session.reglages.avecDTR, false);
         QCOMPARE(n.session.reglages.avecTrace, false);
-        QCOMPARE(n.session.reglages.dernierConstructeur, oNone);
+        QCOMPARE(n.session.reglages.dernierConstructeur, int(oNone));
         QCOMPARE(n.session.VoieSerie.HWFlowOptions(), 0);
         TNoyauPrincipal sansPort;
         sansPort.session.setSondePort([](int) { return false; });
@@ -279,9 +281,7 @@ private slots:
         VueEnregistree vue;
         n.setVue(&vue);
         n.session.setRechercheRigol(&rigol);
-        n.session.LitRegistre();
-        // An out-of-range saved maker still reads as its number for the order of the searches.
-        n.session.reglages.dernierConstructeur = Tconstructeur(dernier);
+        n.session.LitRegistre();   // an out-of-range saved maker reads as its number
         n.ResetOscillo();
         const int idn = int(std::count(muet.recu.begin(), muet.recu.end(), QByteArray("*IDN?")));
         QTEST(idn / 2, "series");   // two queries per serial search
@@ -366,6 +366,34 @@ private slots:
         QVERIFY(texte.contains("INSTEK"));
         QVERIFY(texte.contains("GoodWill/Instek"));
         QVERIFY(texte.contains("GDS2000"));
+        qunsetenv("ONDIVAR_PORTS");
+    }
+    // "Test" pressed again while the first detection waits for a slow instrument: the second
+    // is refused and leaves the first one's port and result alone.
+    void detectionPendantDetection()
+    {
+        InstrumentScripte inst;
+        inst.script = [](const QByteArray &l) { return l == "*IDN?" ? idnAgilent + "\r\n" : QByteArray(); };
+        qputenv("ONDIVAR_PORTS", ("1=" + inst.slave).toLatin1());
+        TNoyauPrincipal n;
+        VueEnregistree vue;
+        n.setVue(&vue);
+        bool refusee = false, portOuvert = false, boutonsPendant = true;
+        QTimer::singleShot(0, [&] {
+            boutonsPendant = vue.detection;
+            refusee = !n.ResetOscillo();
+            portOuvert = n.session.VoieSerie.Open();
+        });
+        QVERIFY(n.ResetOscillo());
+        QVERIFY(refusee);
+        QVERIFY(portOuvert);
+        QVERIFY(!boutonsPendant);   // "Voie série" and "Test" were off during the detection
+        QVERIFY(vue.detection);
+        QCOMPARE(constructeur, oAgilent);
+        QVERIFY(n.session.VoieSerie.Open());
+        QVERIFY(dialogue.messages.isEmpty());
+        QCOMPARE(int(std::count(inst.recu.begin(), inst.recu.end(), QByteArray("*IDN?"))), 1);
+        n.session.VoieSerie.setOpen(false);
         qunsetenv("ONDIVAR_PORTS");
     }
     void nonReconnu()

@@ -95,6 +95,7 @@ private slots:
         CreePilotesRigol();
         {
             TOscilloRigolForm rigol(&w);
+            rigol.FormActivate();   // no window manager here to activate it
             QCOMPARE(titreMontre(&rigol), QStringLiteral("Acquisition par GW,GDS-2062 pour Korvalis"));
             rigol.hide();
         }
