@@ -22,7 +22,7 @@ void centreSurEcran(QMessageBox &boite)
 
 bool TDialogueWidgets::confirm(const QString &message)
 {
-    QMessageBox boite(QMessageBox::Question, QGuiApplication::applicationDisplayName(), message);
+    QMessageBox boite(QMessageBox::Question, titre.isEmpty() ? QGuiApplication::applicationDisplayName() : titre, message);
     QPushButton *oui = boite.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
     QPushButton *non = boite.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
     boite.setDefaultButton(oui);
@@ -34,7 +34,7 @@ bool TDialogueWidgets::confirm(const QString &message)
 
 void TDialogueWidgets::inform(const QString &message)
 {
-    QMessageBox boite(QMessageBox::Information, QGuiApplication::applicationDisplayName(), message);
+    QMessageBox boite(QMessageBox::Information, titre.isEmpty() ? QGuiApplication::applicationDisplayName() : titre, message);
     boite.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     centreSurEcran(boite);
     boite.exec();

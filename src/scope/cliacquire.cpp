@@ -5,7 +5,7 @@
 #include "link/echange.h"
 #include "measure/unites.h"
 #include "scope/exportosc.h"
-#include "shell/noyau.h"
+#include "instrument/session.h"
 
 #include <QCoreApplication>
 #include <unistd.h>
@@ -253,7 +253,7 @@ int cliAcquire(const QStringList &args, QTextStream &out, QTextStream &err)
 
     TDialogueFlux d(err);
     TDialogueTemporaire garde(&d);
-    TNoyauPrincipal noyau;
+    TSessionInstrument noyau;
     TVueMuette vue;
     noyau.setVue(&vue);
     noyau.DetectionLigneDeCommande(o.port, o.baud, o.trace);
@@ -270,7 +270,7 @@ int cliAcquire(const QStringList &args, QTextStream &out, QTextStream &err)
         err << vue.titre << Qt::endl;
         return fin(1);
     }
-    if (FenetreOscillo(constructeur) != TFenetre::oscillo) {
+    if (!estSerie(constructeur)) {
         err << QStringLiteral("« acquire » lit les oscilloscopes de la voie série ; ") << noyau.IdentiteScope
             << QStringLiteral(" (") << NomConstructeur(constructeur)
             << QStringLiteral(") n'est pas encore pris en charge par cette commande.") << Qt::endl;

@@ -1,12 +1,12 @@
 #include "scope/fenetreoscillo.h"
 
 #include "export/formedde.h"
+#include "instrument/session.h"
 #include "link/dossiers.h"
 #include "link/echange.h"
 #include "link/registre.h"
 #include "measure/unites.h"
 #include "scope/groupechoix.h"
-#include "shell/noyau.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -65,9 +65,7 @@ TOscilloForm::TOscilloForm(QWidget *parent) : QWidget(parent, Qt::Window)
     setMinimumSize(700, 590);
     setMaximumSize(800, 630);
     resize(700, 590);
-    if (!NoyauPrincipal())
-        noyauPropre_ = std::make_unique<TNoyauPrincipal>();
-    acq_ = std::make_unique<TAcquisitionOsc>(noyau().echange, this);
+    acq_ = std::make_unique<TAcquisitionOsc>(session().echange, this);
 
     auto *racine = new QVBoxLayout(this);
     auto *barre = new QHBoxLayout;
@@ -187,20 +185,20 @@ TOscilloForm::~TOscilloForm()
 {
     qApp->removeEventFilter(this);
     if (lecture_)
-        arretAcquisition = true;
+        TSessionInstrument::demandeArret();
     acq_->setVue(nullptr);
 }
 
-TNoyauPrincipal &TOscilloForm::noyau()
+TSessionInstrument &TOscilloForm::session()
 {
-    if (TNoyauPrincipal *n = NoyauPrincipal())
-        return *n;
-    if (!noyauPropre_)
-        noyauPropre_ = std::make_unique<TNoyauPrincipal>();
-    return *noyauPropre_;
+    if (TSessionInstrument *s = SessionInstrument())
+        return *s;
+    if (!sessionPropre_)
+        sessionPropre_ = std::make_unique<TSessionInstrument>();
+    return *sessionPropre_;
 }
 
-QString TOscilloForm::identification() { return noyau().IdentiteScope; }
+QString TOscilloForm::identification() { return session().IdentiteScope; }
 
 int TOscilloForm::XYrg_index() const { return std::max(XYrg->itemIndex(), 0); }
 
@@ -274,7 +272,7 @@ void TOscilloForm::EnregistreActionExecute()
     fermerApresLecture_ = false;
     acq_->NbrePoints = NbrePoints;
     acq_->OptionLecture = std::max(OptionLectureRG->itemIndex(), 0);
-    acq_->connect = noyau().connect;
+    acq_->connect = session().connect;
     QPointer<TOscilloForm> garde(this);
     acq_->Enregistre();
     if (!garde)
@@ -287,7 +285,7 @@ void TOscilloForm::EnregistreActionExecute()
     }
 }
 
-void TOscilloForm::StopActionExecute() { arretAcquisition = true; }
+void TOscilloForm::StopActionExecute() { TSessionInstrument::demandeArret(); }
 
 void TOscilloForm::completeNoms()
 {
@@ -322,14 +320,8 @@ void TOscilloForm::envoie(bool nouveauFichier)
         debutOsc = r.debut;
         FinOsc = r.fin;
         const QString texte = TexteEnvoiOsc(*acq_, saisie(), nouveauFichier, identification());
-        if (!dde_)
-            dde_ = FormDDE();   // the program's link, made at start-up
-        if (!dde_) {
-            if (!ddePropre_)
-                ddePropre_ = std::make_unique<TFormDDE>(false);
-            dde_ = ddePropre_.get();
-        }
-        dde_->Execute(OrdreOsc(nouveauFichier), texte);
+        TFormDDE &dde = dde_ ? *dde_ : session().lienKorvalis();
+        dde.Execute(OrdreOsc(nouveauFichier), texte);
     }
     acq_->AcqAsauver = false;
     if (nouveauFichier) {
@@ -465,17 +457,17 @@ void TOscilloForm::closeEvent(QCloseEvent *e)
 {
     if (lecture_) {
         // Closing during a read: the read is asked to stop and the window closes after it.
-        arretAcquisition = true;
+        TSessionInstrument::demandeArret();
         fermerApresLecture_ = true;
         e->ignore();
         return;
     }
     if (acq_->AcqAsauver && Confirm(QStringLiteral("Sauvegarde")))
         SaveBtnClick();
-    noyau().SetMode(mNone);
+    session().SetMode(mNone);
     if (constructeur == oRigol) {
         try {
-            noyau().echange.EnvoieCommandeSimple(":KEY:LOCK DIS");
+            session().echange.EnvoieCommandeSimple(":KEY:LOCK DIS");
         } catch (const std::exception &) {
             // the instrument is gone: its panel stays as it is
         }

@@ -14,7 +14,7 @@ class QProgressBar;
 class QToolButton;
 class TFormDDE;
 class TGroupeChoix;
-class TNoyauPrincipal;
+class TSessionInstrument;
 
 class TOscilloForm : public QWidget, public IAcquisitionVue {
     Q_OBJECT
@@ -38,7 +38,7 @@ public:
     TAcquisitionOsc &acquisition() { return *acq_; }
     bool lectureEnCours() const { return lecture_; }
 
-    // The link with Korvalis (not owned); without one the window makes its own on first send.
+    // The link with Korvalis (not owned); without one the window sends through the session's.
     void setFormDDE(TFormDDE *d) { dde_ = d; }
     // The save dialog: gives the chosen name and the filter index (0 kvx, 1 txt, 2 csv);
     // false on cancel. Tests replace it; by default a file dialog is shown.
@@ -94,13 +94,13 @@ private:
     bool espaceLance(QKeyEvent *k);
     void litRegistre();
     void ecritRegistre();
-    TNoyauPrincipal &noyau();
+    // The program's instrument session, or the window's own when the program made none.
+    TSessionInstrument &session();
     QString identification();
 
-    std::unique_ptr<TNoyauPrincipal> noyauPropre_;
+    std::unique_ptr<TSessionInstrument> sessionPropre_;
     std::unique_ptr<TAcquisitionOsc> acq_;
     TFormDDE *dde_ = nullptr;
-    std::unique_ptr<TFormDDE> ddePropre_;
     bool lecture_ = false;
     bool fermerApresLecture_ = false;
     bool dejaEnvoye_ = false;

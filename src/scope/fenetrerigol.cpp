@@ -1,14 +1,14 @@
 #include "scope/fenetrerigol.h"
 
-#include "drivers/pilotes.h"
+#include "drivers/rigol.h"
 #include "export/formedde.h"
 #include "export/sauvegarde.h"
+#include "instrument/session.h"
 #include "link/echange.h"
 #include "link/registre.h"
 #include "link/ticktimer.h"
 #include "link/types.h"
 #include "measure/unites.h"
-#include "shell/noyau.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QStyle>
 #include <QToolButton>
@@ -182,8 +183,8 @@ TOscilloRigolForm::TOscilloRigolForm(QWidget *parent) : QWidget(parent, Qt::Wind
     };
 
     // Creation
-    if (NoyauPrincipal())
-        NoyauPrincipal()->VoieSerie.TriggerLength = 1;
+    if (TSessionInstrument *session = SessionInstrument())
+        session->VoieSerie.TriggerLength = 1;
     auto s = OuvreRegistre();
     EditNomA->setText(s->value(QStringLiteral("V1/Nom"), QStringLiteral("VA")).toString());
     EditCommA->setText(s->value(QStringLiteral("V1/Signif"), QStringLiteral("Tension")).toString());
@@ -193,6 +194,18 @@ TOscilloRigolForm::TOscilloRigolForm(QWidget *parent) : QWidget(parent, Qt::Wind
 }
 
 TOscilloRigolForm::~TOscilloRigolForm() = default;
+
+TRigol *TOscilloRigolForm::pilote() const
+{
+    const TSessionInstrument *session = SessionInstrument();
+    return session ? session->rigol() : nullptr;
+}
+
+QString TOscilloRigolForm::identification() const
+{
+    const TSessionInstrument *session = SessionInstrument();
+    return session ? session->IdentiteScope : QString();
+}
 
 void TOscilloRigolForm::activeBoutons(bool actif)
 {
@@ -208,7 +221,7 @@ void TOscilloRigolForm::FormActivate()
 {
     NbreRG->button(0)->setChecked(true);
     NbrePoints = kNombres[0];
-    const QString ident = NoyauPrincipal() ? NoyauPrincipal()->IdentiteScope : QString();
+    const QString ident = identification();
     setWindowTitle(QStringLiteral("Acquisition par ") + ident + QStringLiteral(" pour Korvalis"));
     activeBoutons(true);
 }
@@ -222,12 +235,18 @@ bool TOscilloRigolForm::event(QEvent *e)
 
 void TOscilloRigolForm::LireBtnClick()
 {
-    if (!Rigol || !LireBtn->isEnabled())
+    TRigol *rigol = pilote();
+    if (!rigol || !LireBtn->isEnabled() || lecture_)
         return;
+    lecture_ = true;
+    fermerApresLecture_ = false;
     AcqFaite = false;
     activeBoutons(false);
+    QPointer<TOscilloRigolForm> garde(this);
     bool a1 = false, a2 = false;
-    const QString erreur = LectureRigol(*Rigol, [](const QString &m) { Inform(m); }, a1, a2);
+    const QString erreur = LectureRigol(*rigol, [](const QString &m) { Inform(m); }, a1, a2);
+    if (!garde)
+        return;
     activeA->setChecked(a1);
     activeB->setChecked(a2);
     if (erreur.isEmpty()) {
@@ -237,19 +256,24 @@ void TOscilloRigolForm::LireBtnClick()
         AcqAsauver = false;
     }
     try {
-        Rigol->unLock();
+        rigol->unLock();
     } catch (const std::exception &) {
     }
     AcqFaite = true;
-    NbrePointsLu = Rigol->NbrePointsRigol;
+    NbrePointsLu = rigol->NbrePointsRigol;
+    lecture_ = false;
     activeBoutons(true);
+    if (fermerApresLecture_) {
+        fermerApresLecture_ = false;
+        close();
+    }
 }
 
 TEnregistrement TOscilloRigolForm::enregistrement() const
 {
-    if (!Rigol)
+    if (!pilote())
         return {};
-    return EnregistrementRigol(*Rigol, NbrePointsLu, EditNomA->text(), EditCommA->text(), EditNomB->text(),
+    return EnregistrementRigol(*pilote(), NbrePointsLu, EditNomA->text(), EditCommA->text(), EditNomB->text(),
                                EditCommB->text());
 }
 
@@ -260,11 +284,11 @@ void TOscilloRigolForm::envoie(bool nouveauFichier)
     if (EditNomB->text().isEmpty())
         EditNomB->setText(QStringLiteral("VB"));
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString ident = NoyauPrincipal() ? NoyauPrincipal()->IdentiteScope : QString();
+    const QString ident = identification();
     const QString texte = TexteTransfert(PageTransfertRigol(enregistrement(), NbrePoints, nouveauFichier, ident), CheminProgramme());
     QApplication::restoreOverrideCursor();
-    if (TFormDDE *dde = FormDDE())
-        dde->Execute(OrdreOsc(nouveauFichier), texte);
+    if (TSessionInstrument *session = SessionInstrument())
+        session->lienKorvalis().Execute(OrdreOsc(nouveauFichier), texte);
     else
         Inform(QStringLiteral("Impossible de lancer Korvalis"));
     AcqAsauver = false;
@@ -283,7 +307,7 @@ void TOscilloRigolForm::SaveBtnClick()
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const TEnregistrement e = enregistrement();
-    const QString ident = NoyauPrincipal() ? NoyauPrincipal()->IdentiteScope : QString();
+    const QString ident = identification();
     const bool ok = SauveEnregistrement(NomTableauRigol(nom, filtre), TCheminSauvegarde::TableauRigol, e, NbrePoints, 0,
                                         e.nbreLus - 1, ident);
     QApplication::restoreOverrideCursor();
@@ -313,6 +337,14 @@ void TOscilloRigolForm::keyPressEvent(QKeyEvent *e)
 
 void TOscilloRigolForm::closeEvent(QCloseEvent *e)
 {
+    if (lecture_) {
+        // Closing during a read: the window closes once the read has ended and the buffer
+        // is whole, so that "Sauvegarde" offers a complete record.
+        TSessionInstrument::demandeArret();
+        fermerApresLecture_ = true;
+        e->ignore();
+        return;
+    }
     if (AcqAsauver && Confirm(QStringLiteral("Sauvegarde"))) {
         // The save on closing writes the Korvalis data file (or the plain table).
         filtres_ = {QStringLiteral("Korvalis (*.kvx)"), QStringLiteral("Tableur ASCII (*.txt)")};
@@ -320,17 +352,17 @@ void TOscilloRigolForm::closeEvent(QCloseEvent *e)
         const QString nom = demandeNom ? demandeNom(filtres_, filtre) : QString();
         if (!nom.isEmpty()) {
             const TEnregistrement en = enregistrement();
-            const QString ident = NoyauPrincipal() ? NoyauPrincipal()->IdentiteScope : QString();
+            const QString ident = identification();
             if (SauveEnregistrement(AvecExtension(nom, filtre == 1 ? QStringLiteral(".TXT") : QStringLiteral(".KVX")),
                                     TCheminSauvegarde::KorvalisRigol, en, NbrePoints, 0, en.nbreLus - 1, ident))
                 AcqAsauver = false;
         }
     }
-    if (TNoyauPrincipal *n = NoyauPrincipal()) {
-        n->SetMode(mNone);
-        if ((constructeur == oRigolUSB || constructeur == oRigolVisa || constructeur == oSiglent) && Rigol) {
+    if (TSessionInstrument *session = SessionInstrument()) {
+        session->SetMode(mNone);
+        if ((constructeur == oRigolUSB || constructeur == oRigolVisa || constructeur == oSiglent) && pilote()) {
             try {
-                Rigol->unLock();
+                pilote()->unLock();
             } catch (const std::exception &) {
             }
         }

@@ -63,6 +63,7 @@ public:
     void KorvalisAddBtnClick();
     void SaveBtnClick();
     void FormActivate();
+    bool lectureEnCours() const { return lecture_; }
 
 protected:
     bool event(QEvent *e) override;
@@ -73,5 +74,10 @@ protected:
 private:
     void envoie(bool nouveauFichier);
     TEnregistrement enregistrement() const;
+    // The session's Rigol driver and identification (none without a session).
+    TRigol *pilote() const;
+    QString identification() const;
     QStringList filtres_;
+    bool lecture_ = false;
+    bool fermerApresLecture_ = false;
 };

@@ -1,11 +1,10 @@
 // ondivar-cli: the acquisition without a display, for scripts and for checking a set-up.
 #include "drivers/pilotes.h"
 #include "export/clisend.h"
+#include "instrument/recherchepilotes.h"
 #include "scope/cliacquire.h"
 #include "link/dossiers.h"
 #include "measure/unites.h"
-#include "shell/noyau.h"
-#include "shell/recherchepilotes.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -85,23 +84,23 @@ int erreurOption(const QString &message)
 
 int detect(const TOptions &o)
 {
-    TNoyauPrincipal noyau;
+    TSessionInstrument session;
     TVueMuette vue;
     TRecherchePilotes recherche;
-    noyau.setVue(&vue);
-    noyau.setRechercheRigol(&recherche);
-    noyau.DetectionLigneDeCommande(o.port, o.baud, o.trace);
-    const bool trouve = noyau.instrumentDetecte();
+    session.setVue(&vue);
+    session.setRechercheRigol(&recherche);
+    session.DetectionLigneDeCommande(o.port, o.baud, o.trace);
+    const bool trouve = session.instrumentDetecte();
     if (trouve) {
         sortie() << "constructeur=" << nomsConstructeurs[int(constructeur)] << '\n'
-                 << "IdentiteScope=" << noyau.IdentiteScope << '\n'
+                 << "IdentiteScope=" << session.IdentiteScope << '\n'
                  << "modeleGDS=" << modeleGDS << '\n'
-                 << "connect=" << nomsConnect[int(noyau.connect)] << '\n';
+                 << "connect=" << nomsConnect[int(session.connect)] << '\n';
         sortie().flush();
     } else {
         erreurs() << vue.titre << '\n';
     }
-    const QString fichiers = noyau.FinLigneDeCommande();
+    const QString fichiers = session.FinLigneDeCommande();
     if (!fichiers.isEmpty())
         erreurs() << fichiers << '\n';
     erreurs().flush();

@@ -98,7 +98,7 @@ void TComCfgDlg::FormCreate()
     auto *grille = new QGridLayout(Comports);
     NumeroCom.clear();
     for (int n = 1; n <= PortMap::MaxPort && NumeroCom.size() < MaxPorts; ++n) {
-        if (!noyau_.portPresent(n))
+        if (!noyau_.session.portPresent(n))
             continue;
         auto *r = new QRadioButton(QStringLiteral("COM%1").arg(n), Comports);
         r->setToolTip(PortMap::devicePath(n));
@@ -148,7 +148,7 @@ void TComCfgDlg::TestBtnClick()
     if (n == 0)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString texte = TestVoieSerie(noyau_.echange, n, VitesseIndex(vitesseChoisie()));
+    const QString texte = TestVoieSerie(noyau_.session.echange, n, VitesseIndex(vitesseChoisie()));
     QApplication::restoreOverrideCursor();
     Inform(texte);
 }

@@ -5,11 +5,13 @@
 #include "shell/comcfgdlg.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMap>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <QToolButton>
@@ -101,9 +103,9 @@ TAgilentFormMain::TAgilentFormMain(QWidget *parent) : QWidget(parent)
 
     // FormCreate
     noyau.setVue(this);
-    noyau.echange.setProgression(this);
+    noyau.session.echange.setProgression(this);
     qApp->installEventFilter(this);
-    noyau.LitRegistre();
+    noyau.session.LitRegistre();
 
     AboutBox = new TAboutBox(this);
     ComCfgDlg = new TComCfgDlg(noyau, this);
@@ -113,7 +115,7 @@ TAgilentFormMain::~TAgilentFormMain()
 {
     qApp->removeEventFilter(this);
     noyau.setVue(nullptr);
-    noyau.echange.setProgression(nullptr);
+    noyau.session.echange.setProgression(nullptr);
     if (g_main == this)
         g_main = nullptr;
 }
@@ -128,6 +130,11 @@ void TAgilentFormMain::setTitre(const QString &texte) { setWindowTitle(texte); }
 void TAgilentFormMain::setComVisible(bool v) { ComBtn->setVisible(v); }
 void TAgilentFormMain::setOscVisible(bool v) { OscBtn->setVisible(v); }
 void TAgilentFormMain::setMultVisible(bool v) { MultBtn->setVisible(v); }
+void TAgilentFormMain::setDetectionPossible(bool possible)
+{
+    ComBtn->setEnabled(possible);
+    TestBtn->setEnabled(possible);
+}
 void TAgilentFormMain::setMaximum(int max) { ProgressBar1->setMaximum(max > 0 ? max : 1); }
 void TAgilentFormMain::setPosition(int pos) { ProgressBar1->setValue(qBound(0, pos, ProgressBar1->maximum())); }
 
@@ -156,6 +163,8 @@ void TAgilentFormMain::TimerTestTimer()
 
 bool TAgilentFormMain::eventFilter(QObject *obj, QEvent *e)
 {
+    if (e->type() == QEvent::Hide && !e->spontaneous() && suivies_.contains(obj))
+        finDeFenetre(obj);
     if (e->type() == QEvent::StatusTip && obj->isWidgetType()) {
         AfficheAide(static_cast<QStatusTipEvent *>(e)->tip());
         return true;
@@ -171,10 +180,10 @@ QWidget *TAgilentFormMain::fenetre(TFenetre f) const
 
 void TAgilentFormMain::AfficheAide(const QString &texte)
 {
-    if (noyau.AcquisitionEnCours != mNone
-        && !fenetre(FenetreDuMode(noyau.AcquisitionEnCours, constructeur, modeleGDS)))
-        noyau.AcquisitionEnCours = mNone;
-    QWidget *w = fenetre(FenetreDuMode(noyau.AcquisitionEnCours, constructeur, modeleGDS));
+    if (noyau.session.AcquisitionEnCours != mNone
+        && !fenetre(FenetreDuMode(noyau.session.AcquisitionEnCours, constructeur, modeleGDS)))
+        noyau.session.AcquisitionEnCours = mNone;
+    QWidget *w = fenetre(FenetreDuMode(noyau.session.AcquisitionEnCours, constructeur, modeleGDS));
     if (!texte.isEmpty()) {
         if (w)
             w->setWindowTitle(texte);
@@ -182,26 +191,26 @@ void TAgilentFormMain::AfficheAide(const QString &texte)
             AideLabel->setText(texte);
         return;
     }
-    switch (noyau.AcquisitionEnCours) {
+    switch (noyau.session.AcquisitionEnCours) {
     case mOsc:
         if (w)
-            w->setWindowTitle(QStringLiteral("Acquisition avec ") + noyau.IdentiteScope);
+            w->setWindowTitle(QStringLiteral("Acquisition avec ") + noyau.session.IdentiteScope);
         break;
     case mMult:
     case mMultSefram:
         if (w)
-            w->setWindowTitle(QStringLiteral("Acquisition : Bode avec ") + noyau.IdentiteScope);
+            w->setWindowTitle(QStringLiteral("Acquisition : Bode avec ") + noyau.session.IdentiteScope);
         break;
     default:
-        AideLabel->setText(noyau.IdentiteScope);
+        AideLabel->setText(noyau.session.IdentiteScope);
     }
 }
 
 void TAgilentFormMain::setFocusMain()
 {
-    QWidget *w = fenetre(FenetreDuMode(noyau.AcquisitionEnCours, constructeur, modeleGDS));
+    QWidget *w = fenetre(FenetreDuMode(noyau.session.AcquisitionEnCours, constructeur, modeleGDS));
     if (!w)
-        noyau.AcquisitionEnCours = mNone;
+        noyau.session.AcquisitionEnCours = mNone;
     if (!w)
         w = this;
     if (!w->isVisible())
@@ -224,11 +233,46 @@ QWidget *TAgilentFormMain::ouvre(TFenetre f)
     }
     QWidget *w = fenetres_[i];
     if (w) {
+        if (!suivies_.contains(w)) {
+            suivies_.append(w);
+            w->installEventFilter(this);
+            connect(w, &QObject::destroyed, this, [this, w] {
+                suivies_.removeAll(w);
+                finDeFenetre(w);
+            });
+        }
+        GardeDansEcran(w);
         w->show();
         w->raise();
         w->activateWindow();
     }
     return w;
+}
+
+void TAgilentFormMain::finDeFenetre(QObject *w)
+{
+    // The mode follows the window: once the window in use is closed or gone, no mode is in use.
+    if (noyau.session.AcquisitionEnCours == mNone)
+        return;
+    const int i = int(FenetreDuMode(noyau.session.AcquisitionEnCours, constructeur, modeleGDS));
+    if (i > 0 && i < int(fenetres_.size()) && (!fenetres_[i] || fenetres_[i].data() == w))
+        noyau.SetMode(mNone);
+}
+
+void GardeDansEcran(QWidget *w)
+{
+    QScreen *ecran = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    if (!ecran)
+        return;
+    const QRect zone = ecran->availableGeometry();
+    QRect cadre = w->frameGeometry();
+    if (cadre.width() > zone.width() || cadre.height() > zone.height())
+        w->resize(std::min(w->width(), zone.width() - (cadre.width() - w->width())),
+                  std::min(w->height(), zone.height() - (cadre.height() - w->height())));
+    cadre = w->frameGeometry();
+    const int x = std::clamp(cadre.left(), zone.left(), std::max(zone.left(), zone.right() - cadre.width() + 1));
+    const int y = std::clamp(cadre.top(), zone.top(), std::max(zone.top(), zone.bottom() - cadre.height() + 1));
+    w->move(w->pos() + QPoint(x - cadre.left(), y - cadre.top()));
 }
 
 void TAgilentFormMain::OscBtnClick()
@@ -237,8 +281,10 @@ void TAgilentFormMain::OscBtnClick()
     if (f == TFenetre::aucune)
         return;
     noyau.SetMode(mOsc);
-    if (!ouvre(f))
+    if (!ouvre(f)) {
+        noyau.SetMode(mNone);   // no window in use: both buttons are offered again
         Inform(QStringLiteral("La fenêtre de l'oscilloscope n'est pas disponible dans cette version"));
+    }
 }
 
 void TAgilentFormMain::MultBtnClick()
@@ -247,25 +293,29 @@ void TAgilentFormMain::MultBtnClick()
     if (f == TFenetre::aucune)
         return;
     noyau.SetMode(ModeMultimetre(constructeur, modeleGDS));
-    if (!ouvre(f))
+    if (!ouvre(f)) {
+        noyau.SetMode(mNone);   // no window in use: both buttons are offered again
         Inform(f == TFenetre::bode ? QStringLiteral("La fenêtre Bode n'est pas disponible dans cette version")
                                    : QStringLiteral("La fenêtre du multimètre n'est pas disponible dans cette version"));
+    }
 }
 
 void TAgilentFormMain::TestBtnClick() { noyau.ResetOscillo(); }
 
 void TAgilentFormMain::ComCfgClick()
 {
-    noyau.NbreRS232 = noyau.nombrePortsPresents();
-    const int port = noyau.VoieSerie.ComNumber();
-    if (!noyau.portPresent(port) && noyau.NbreRS232 == 0)
+    if (noyau.session.detectionEnCours())
+        return;   // the port belongs to the running detection
+    noyau.NbreRS232 = noyau.session.nombrePortsPresents();
+    const int port = noyau.session.VoieSerie.ComNumber();
+    if (!noyau.session.portPresent(port) && noyau.NbreRS232 == 0)
         return;
     ComCfgDlg->Numero = port;
-    ComCfgDlg->DTRcb->setChecked(noyau.reglages.avecDTR);
-    ComCfgDlg->TraceCB->setChecked(noyau.reglages.avecTrace);
-    ComCfgDlg->setVitesseChoisie(IndexVitesse(noyau.VoieSerie.Baud()));
+    ComCfgDlg->DTRcb->setChecked(noyau.session.reglages.avecDTR);
+    ComCfgDlg->TraceCB->setChecked(noyau.session.reglages.avecTrace);
+    ComCfgDlg->setVitesseChoisie(IndexVitesse(noyau.session.VoieSerie.Baud()));
     if (ComCfgDlg->exec() == QDialog::Accepted)
-        noyau.appliqueConfiguration(ComCfgDlg->Numero, VitesseIndex(ComCfgDlg->vitesseChoisie()),
+        noyau.session.appliqueConfiguration(ComCfgDlg->Numero, VitesseIndex(ComCfgDlg->vitesseChoisie()),
                                     ComCfgDlg->DTRcb->isChecked(), ComCfgDlg->TraceCB->isChecked());
     noyau.ResetOscillo();
 }

@@ -3,6 +3,7 @@
 #include "link/echange.h"
 #include "shell/noyau.h"
 
+#include <QList>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -33,6 +34,7 @@ public:
     void setComVisible(bool v) override;
     void setOscVisible(bool v) override;
     void setMultVisible(bool v) override;
+    void setDetectionPossible(bool possible) override;
     // IProgression
     void setMaximum(int max) override;
     void setPosition(int pos) override;
@@ -71,8 +73,14 @@ protected:
 private:
     QWidget *ouvre(TFenetre f);
     void TimerTestTimer();
+    void finDeFenetre(QObject *w);
     std::array<QPointer<QWidget>, 5> fenetres_;
+    QList<QObject *> suivies_;   // mode windows whose closing the main window watches
 };
+
+// Moves (and if need be shrinks) a window so that its frame lies inside the available
+// geometry of its screen.
+void GardeDansEcran(QWidget *w);
 
 // The one main window of the run; null before it exists.
 TAgilentFormMain *AgilentFormMain();

@@ -1,12 +1,13 @@
 // Ondivar: acquisition from oscilloscopes for Korvalis.
 #include "drivers/pilotes.h"
 #include "export/formedde.h"
+#include "instrument/recherchepilotes.h"
 #include "link/dossiers.h"
 #include "measure/dialoguewidgets.h"
 #include "measure/unites.h"
+#include "shell/demarrage.h"
 #include "shell/fenetreprincipale.h"
 #include "shell/grec.h"
-#include "shell/recherchepilotes.h"
 #include "scope/fenetreoscillo.h"
 #include "scope/fenetrerigol.h"
 
@@ -16,8 +17,6 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ondivar"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Acquisition avec Ondivar"));
     ConstruitDossiers();
     TPilotesRigol pilotes;    // the Rigol USB and VISA driver objects
     TRecherchePilotes recherche;
@@ -25,12 +24,13 @@ int main(int argc, char **argv)
     (void)UniteStandard(0);   // the table of standard units
 
     TDialogueWidgets boites;
+    PrepareApplication(boites);
     setDialogue(&boites);
     TFiltreGrec grec;
     app.installEventFilter(&grec);
 
     TAgilentFormMain fenetre;
-    fenetre.noyau.setRechercheRigol(&recherche);
+    fenetre.noyau.session.setRechercheRigol(&recherche);
     // Mode windows, created on first use.
     EnregistreFenetre(TFenetre::oscillo, [&fenetre] { return new TOscilloForm(&fenetre); });
     EnregistreFenetre(TFenetre::oscilloRigol, [&fenetre] { return new TOscilloRigolForm(&fenetre); });

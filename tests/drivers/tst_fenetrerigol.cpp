@@ -3,7 +3,7 @@
 #include "link/types.h"
 #include "measure/unites.h"
 #include "scope/fenetrerigol.h"
-#include "shell/noyau.h"
+#include "instrument/session.h"
 #include "simrigol_client.h"
 
 #include <QButtonGroup>
@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTimer>
 #include <QtTest>
 
 struct DialogueEnregistre : IDialogue {
@@ -25,7 +26,7 @@ class TestFenetreRigol : public QObject {
     Q_OBJECT
     QTemporaryDir dossier;
     DialogueEnregistre dialogue;
-    std::unique_ptr<TNoyauPrincipal> noyau;
+    std::unique_ptr<TSessionInstrument> session;
     std::unique_ptr<SimRigol> sim;
 
     bool ouvre(const QStringList &args)
@@ -38,7 +39,7 @@ class TestFenetreRigol : public QObject {
         bool siglent = false;
         if (!RechercheRigolVisa(ident, siglent))
             return false;
-        noyau->IdentiteScope = ident;
+        session->IdentiteScope = ident;
         constructeur = siglent ? oSiglent : oRigolVisa;
         return true;
     }
@@ -54,14 +55,14 @@ private slots:
     void init()
     {
         CreePilotesRigol();
-        noyau = std::make_unique<TNoyauPrincipal>();
-        noyau->setSondePort([](int) { return false; });
+        session = std::make_unique<TSessionInstrument>();
+        session->setSondePort([](int) { return false; });
         dialogue.messages.clear();
         dialogue.reponse = false;
     }
     void cleanup()
     {
-        noyau.reset();
+        session.reset();
         LiberePilotesRigol();
         sim.reset();
     }
@@ -147,6 +148,31 @@ private slots:
         QCOMPARE(w.NbrePoints, 4096);
         w.FormActivate();
         QCOMPARE(w.NbrePoints, 600);
+    }
+
+    // Closing during a read waits for its end: no "Sauvegarde" over a half-read buffer, and
+    // the window does not finish its read hidden.
+    void fermeturependantLecture()
+    {
+        QVERIFY(ouvre({"--model", "DS1000Z"}));
+        TOscilloRigolForm w;
+        w.show();
+        w.FormActivate();
+        bool pendant = false, visiblePendant = false;
+        QStringList messagesPendant;
+        QTimer::singleShot(0, &w, [&] {
+            pendant = w.lectureEnCours();
+            w.close();
+            visiblePendant = w.isVisible();
+            messagesPendant = dialogue.messages;
+        });
+        w.LireBtnClick();
+        QVERIFY(pendant);
+        QVERIFY(visiblePendant);
+        QCOMPARE(messagesPendant, QStringList{});
+        QVERIFY(w.AcqFaite && w.NbrePointsLu > 0);
+        QVERIFY(!w.isVisible());   // closed once the read was over
+        QCOMPARE(dialogue.messages, QStringList{QStringLiteral("Sauvegarde")});
     }
 
     void modeDelayed()

@@ -6,7 +6,7 @@
 #include "scope/exportosc.h"
 #include "scope/fenetreoscillo.h"
 #include "scope/groupechoix.h"
-#include "shell/noyau.h"
+#include "instrument/session.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -61,13 +61,13 @@ class TestFenetreOscillo : public QObject {
     Q_OBJECT
     TDialogueNote note;
     std::unique_ptr<TBancOsc> banc;
-    std::unique_ptr<TNoyauPrincipal> noyau;
+    std::unique_ptr<TSessionInstrument> session;
 
 private slots:
     void init()
     {
         banc = std::make_unique<TBancOsc>();
-        noyau = std::make_unique<TNoyauPrincipal>();
+        session = std::make_unique<TSessionInstrument>();
         note = TDialogueNote();
         setDialogue(&note);
         constructeur = oNone;
@@ -76,7 +76,7 @@ private slots:
     void cleanup()
     {
         setDialogue(nullptr);
-        noyau.reset();
+        session.reset();
         banc.reset();
         constructeur = oNone;
     }
@@ -203,7 +203,7 @@ private slots:
     // the mode goes back to none and the settings are written, then read by the next window.
     void fermeture()
     {
-        noyau->AcquisitionEnCours = mOsc;
+        session->AcquisitionEnCours = mOsc;
         {
             TOscilloForm w;
             w.show();
@@ -221,7 +221,7 @@ private slots:
             QCOMPARE(note.questions, QStringList{QStringLiteral("Sauvegarde")});
             QVERIFY(QFile::exists(banc->chemin(QStringLiteral("auto.KVX"))));
             QVERIFY(!w.isVisible());
-            QCOMPARE(noyau->AcquisitionEnCours, mNone);
+            QCOMPARE(session->AcquisitionEnCours, mNone);
             // shown again and closed with nothing new: no question
             w.show();
             QVERIFY(w.close());
@@ -240,7 +240,7 @@ private slots:
     {
         constructeur = oGoodWill;
         modeleGDS = 2;
-        noyau->IdentiteScope = QStringLiteral("GW,GDS-2062");
+        session->IdentiteScope = QStringLiteral("GW,GDS-2062");
         TOscilloForm w;
         w.NbreRG->setItemIndex(0);
         w.FormActivate();
@@ -298,13 +298,13 @@ private slots:
     {
         QVERIFY(banc->demarreSim({"--model", "54622D", "--ch1", "sine,1.5,1000,0,0.25", "--ch2", "sine,0.8,1000,90,0"}));
         QVERIFY(banc->demarreStub());
-        noyau->ResetOscillo();
+        session->Detecte();
         QCOMPARE(constructeur, oAgilent);
-        noyau->SetMode(mOsc);
+        session->SetMode(mOsc);
         TOscilloForm w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QCOMPARE(w.windowTitle(), QStringLiteral("Acquisition par ") + noyau->IdentiteScope + QStringLiteral(" pour Korvalis"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Acquisition par ") + session->IdentiteScope + QStringLiteral(" pour Korvalis"));
         QCOMPARE(w.NbrePoints, 1000);
         w.EditNomA->clear();
         w.EditNomA->setFocus();
@@ -330,7 +330,7 @@ private slots:
         QVERIFY(w.KorvalisAddBtn->isEnabled());
         QCOMPARE(banc->enregistre(QStringLiteral("macro-001.txt")), QByteArray("CLIP|LOAD"));
         const QByteArray texte = banc->enregistre(QStringLiteral("presse-papiers-001.txt"));
-        QCOMPARE(QString::fromUtf8(texte), TexteEnvoiOsc(a, w.saisie(), true, noyau->IdentiteScope));
+        QCOMPARE(QString::fromUtf8(texte), TexteEnvoiOsc(a, w.saisie(), true, session->IdentiteScope));
         QVERIFY(texte.contains("\tUe\t"));
         QVERIFY(texte.contains("&1 NOMX"));
         // one period of a 1 kHz signal: the loop is shorter than the record
@@ -341,8 +341,8 @@ private slots:
         QVERIFY(!banc->enregistre(QStringLiteral("presse-papiers-002.txt")).contains("NOMX"));
         QVERIFY(w.close());
         QVERIFY(note.questions.isEmpty());
-        QCOMPARE(noyau->AcquisitionEnCours, mNone);
-        noyau->VoieSerie.setOpen(false);
+        QCOMPARE(session->AcquisitionEnCours, mNone);
+        session->VoieSerie.setOpen(false);
     }
 };
 

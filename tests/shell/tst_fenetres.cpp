@@ -15,7 +15,9 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QRadioButton>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
@@ -84,7 +86,7 @@ private slots:
         qputenv("ONDIVAR_PORTS", "1=/dev/null-absent");
         TAgilentFormMain w;
         w.noyau.PremiereFois = false;   // no detection here
-        w.noyau.IdentiteScope = QStringLiteral("GW,GDS-1102");
+        w.noyau.session.IdentiteScope = QStringLiteral("GW,GDS-1102");
         QStatusTipEvent tip(w.OscBtn->statusTip());
         QApplication::sendEvent(w.OscBtn, &tip);
         QCOMPARE(w.AideLabel->text(), QStringLiteral("Acquisition des courbes de l'oscilloscope"));
@@ -99,7 +101,7 @@ private slots:
         constructeur = oGoodWill;
         modeleGDS = 1;
         w.MultBtnClick();
-        QCOMPARE(w.noyau.AcquisitionEnCours, mMultSefram);
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mMultSefram);
         QCOMPARE(w.fenetre(TFenetre::bode), bode);
         QApplication::sendEvent(w.OscBtn, &tip);
         QCOMPARE(bode->windowTitle(), QStringLiteral("Acquisition des courbes de l'oscilloscope"));
@@ -109,9 +111,65 @@ private slots:
         bode->close();
         QTRY_VERIFY(!w.fenetre(TFenetre::bode));
         w.setFocusMain();
-        QCOMPARE(w.noyau.AcquisitionEnCours, mNone);
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mNone);
         QVERIFY(w.isVisible());
         EnregistreFenetre(TFenetre::bode, {});
+    }
+
+    // The mode follows the window's real life: a window that cannot open, or that closes,
+    // leaves no mode in use and both buttons offered.
+    void modeSuitFenetre()
+    {
+        qputenv("ONDIVAR_PORTS", "1=/dev/null-absent");
+        TAgilentFormMain w;
+        w.noyau.PremiereFois = false;
+        constructeur = oAgilent;
+        w.noyau.SetMode(mNone);
+        EnregistreFenetre(TFenetre::multimetre, {});
+        w.MultBtnClick();
+        QCOMPARE(dialogue.messages,
+                 QStringList{QStringLiteral("La fenêtre du multimètre n'est pas disponible dans cette version")});
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mNone);
+        QVERIFY(!w.OscBtn->isHidden() && !w.MultBtn->isHidden());
+
+        QWidget mult;
+        EnregistreFenetre(TFenetre::multimetre, [&mult] { return &mult; });
+        w.MultBtnClick();
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mMult);
+        QVERIFY(w.OscBtn->isHidden());
+        mult.close();   // hidden, kept for the next use
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mNone);
+        QVERIFY(!w.OscBtn->isHidden() && !w.MultBtn->isHidden());
+        EnregistreFenetre(TFenetre::multimetre, {});
+    }
+
+    // A mode window centred on the small main window at the top-left of the screen opens
+    // inside the available screen area.
+    void fenetreDansEcran()
+    {
+        qputenv("ONDIVAR_PORTS", "1=/dev/null-absent");
+        TAgilentFormMain w;
+        w.noyau.PremiereFois = false;
+        w.move(0, 0);
+        w.show();
+        constructeur = oAgilent;
+        QPointer<QWidget> osc;
+        EnregistreFenetre(TFenetre::oscillo, [&w, &osc] {
+            osc = new QWidget(&w, Qt::Window);
+            osc->resize(700, 590);
+            osc->move(w.frameGeometry().center() - osc->rect().center());
+            return osc.data();
+        });
+        w.OscBtnClick();
+        QVERIFY(osc);
+        const QRect zone = osc->screen()->availableGeometry();
+        QVERIFY2(zone.contains(osc->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                     .arg(osc->frameGeometry().x())
+                                                                     .arg(osc->frameGeometry().y())
+                                                                     .arg(osc->frameGeometry().width())
+                                                                     .arg(osc->frameGeometry().height())));
+        EnregistreFenetre(TFenetre::oscillo, {});
+        delete osc;
     }
 
     void grecque_data()
@@ -162,7 +220,7 @@ private slots:
         QVERIFY(d.HelpBtn->isHidden());
 
         // Preset on COM4, OK without change keeps COM4 and the boxes are applied.
-        w.noyau.VoieSerie.setComNumber(4);
+        w.noyau.session.VoieSerie.setComNumber(4);
         QTimer::singleShot(0, &d, [&d] {
             QVERIFY(d.ComGroupe->button(1)->isChecked());
             d.TraceCB->setChecked(true);
@@ -170,14 +228,14 @@ private slots:
         });
         w.ComCfgClick();
         QCOMPARE(w.ComCfgDlg->Numero, 4);
-        QCOMPARE(w.noyau.VoieSerie.ComNumber(), 4);
-        QVERIFY(w.noyau.reglages.avecTrace);
+        QCOMPARE(w.noyau.session.VoieSerie.ComNumber(), 4);
+        QVERIFY(w.noyau.session.reglages.avecTrace);
         QCOMPARE(w.noyau.NbreRS232, 2);
         QCOMPARE(constructeur, oAgilent);   // the detection followed on COM4
-        w.noyau.VoieSerie.setOpen(false);
+        w.noyau.session.VoieSerie.setOpen(false);
 
         // Test at 38400 on a silent COM1, then Abandon: the test's port and speed stay.
-        w.noyau.VoieSerie.setBaud(19200);
+        w.noyau.session.VoieSerie.setBaud(19200);
         QTimer::singleShot(0, &d, [this, &d] {
             d.ComGroupe->button(0)->setChecked(true);
             d.setVitesseChoisie(2);
@@ -189,9 +247,9 @@ private slots:
         TickClock::setSource([this] { return fakeMs += 400; });   // nothing answers on COM1
         w.ComCfgClick();
         QCOMPARE(dialogue.messages.value(0), QStringLiteral("pas de réponse à *IDN?"));
-        QCOMPARE(w.noyau.VoieSerie.Baud(), 38400);
-        QCOMPARE(w.noyau.VoieSerie.ComNumber(), 1);
-        QVERIFY(w.noyau.reglages.avecTrace);   // the boxes change only with OK
+        QCOMPARE(w.noyau.session.VoieSerie.Baud(), 38400);
+        QCOMPARE(w.noyau.session.VoieSerie.ComNumber(), 1);
+        QVERIFY(w.noyau.session.reglages.avecTrace);   // the boxes change only with OK
     }
 
     void aPropos()

@@ -8,6 +8,7 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <sys/file.h>
 
 Q_DECLARE_METATYPE(Tconstructeur)
@@ -24,12 +25,13 @@ struct DialogueEnregistre : IDialogue {
 struct VueEnregistree : IVuePrincipale {
     QStringList aides;
     QString titre;
-    bool com = true, osc = false, mult = false;
+    bool com = true, osc = false, mult = false, detection = true;
     void setAide(const QString &t) override { aides << t; }
     void setTitre(const QString &t) override { titre = t; }
     void setComVisible(bool v) override { com = v; }
     void setOscVisible(bool v) override { osc = v; }
     void setMultVisible(bool v) override { mult = v; }
+    void setDetectionPossible(bool v) override { detection = v; }
 };
 
 struct RigolFactice : IRechercheRigol {
@@ -168,7 +170,7 @@ private slots:
         constructeur = oAgilent;
         n.SetMode(mOsc);
         QVERIFY(vue.osc && !vue.mult);
-        QCOMPARE(n.AcquisitionEnCours, mOsc);
+        QCOMPARE(n.session.AcquisitionEnCours, mOsc);
         n.SetMode(mMult);
         QVERIFY(!vue.osc && vue.mult);
         n.SetMode(mNone);
@@ -176,7 +178,7 @@ private slots:
         constructeur = oNone;
         n.SetMode(mOsc);
         QVERIFY(!vue.osc && !vue.mult);
-        QCOMPARE(n.AcquisitionEnCours, mNone);
+        QCOMPARE(n.session.AcquisitionEnCours, mNone);
     }
 
     // Settings: defaults, port replacement, trace letter wrap, nothing saved without instrument.
@@ -184,30 +186,30 @@ private slots:
     {
         ecritIni("[COM]\nNumber=abc\nBaud=\nDTR=oui\n");
         TNoyauPrincipal n;
-        n.setSondePort([](int p) { return p == 2 || p == 5; });
-        n.LitRegistre();
-        QCOMPARE(n.VoieSerie.ComNumber(), 2);   // 1 is absent: the first present port
-        QCOMPARE(n.VoieSerie.Baud(), 19200);
-        QCOMPARE(n.reglages.avecDTR, false);
-        QCOMPARE(n.reglages.avecTrace, false);
-        QCOMPARE(n.reglages.dernierConstructeur, oNone);
-        QCOMPARE(n.VoieSerie.HWFlowOptions(), 0);
+        n.session.setSondePort([](int p) { return p == 2 || p == 5; });
+        n.session.LitRegistre();
+        QCOMPARE(n.session.VoieSerie.ComNumber(), 2);   // 1 is absent: the first present port
+        QCOMPARE(n.session.VoieSerie.Baud(), 19200);
+        QCOMPARE(n.session.reglages.avecDTR, false);
+        QCOMPARE(n.session.reglages.avecTrace, false);
+        QCOMPARE(n.session.reglages.dernierConstructeur, int(oNone));
+        QCOMPARE(n.session.VoieSerie.HWFlowOptions(), 0);
         TNoyauPrincipal sansPort;
-        sansPort.setSondePort([](int) { return false; });
-        sansPort.LitRegistre();
-        QCOMPARE(sansPort.VoieSerie.ComNumber(), 1);
+        sansPort.session.setSondePort([](int) { return false; });
+        sansPort.session.LitRegistre();
+        QCOMPARE(sansPort.session.VoieSerie.ComNumber(), 1);
     }
     void reglagesPortEtTrace()
     {
         ecritIni("[COM]\nNumber=7\nBaud=57600\nDTR=1\nConstructeur=1\n[Trace]\nNumber=25\nEnabled=1\n");
         TNoyauPrincipal n;
-        n.setSondePort([](int p) { return p == 3; });
-        n.LitRegistre();
-        QCOMPARE(n.VoieSerie.ComNumber(), 3);
-        QCOMPARE(n.VoieSerie.Baud(), 57600);
-        QCOMPARE(n.VoieSerie.HWFlowOptions(), int(hwfUseDTR | hwfRequireDSR));
-        QVERIFY(n.nomFichierTrace().endsWith(QLatin1String("ondivar-z.trc")));
-        QVERIFY(n.nomFichierLog().endsWith(QLatin1String("ondivar-z.log")));
+        n.session.setSondePort([](int p) { return p == 3; });
+        n.session.LitRegistre();
+        QCOMPARE(n.session.VoieSerie.ComNumber(), 3);
+        QCOMPARE(n.session.VoieSerie.Baud(), 57600);
+        QCOMPARE(n.session.VoieSerie.HWFlowOptions(), int(hwfUseDTR | hwfRequireDSR));
+        QVERIFY(n.session.nomFichierTrace().endsWith(QLatin1String("ondivar-z.trc")));
+        QVERIFY(n.session.nomFichierLog().endsWith(QLatin1String("ondivar-z.log")));
         constructeur = oGoodWill;
         n.Fermeture();
         auto s = OuvreRegistre();
@@ -232,9 +234,9 @@ private slots:
         ecritIni(avant);
         TNoyauPrincipal n;
         RigolFactice rigol;
-        n.setRechercheRigol(&rigol);
-        n.setSondePort([](int) { return true; });
-        n.LitRegistre();
+        n.session.setRechercheRigol(&rigol);
+        n.session.setSondePort([](int) { return true; });
+        n.session.LitRegistre();
         constructeur = maker;
         n.Fermeture();
         QCOMPARE(litIni(), avant);
@@ -243,8 +245,8 @@ private slots:
     void fermetureMessageTrace()
     {
         TNoyauPrincipal n;
-        n.setSondePort([](int) { return true; });
-        n.reglages.avecTrace = true;
+        n.session.setSondePort([](int) { return true; });
+        n.session.reglages.avecTrace = true;
         n.NbreRS232 = 2;
         n.Fermeture();
         QCOMPARE(dialogue.messages.size(), 1);
@@ -278,10 +280,8 @@ private slots:
         RigolFactice rigol;
         VueEnregistree vue;
         n.setVue(&vue);
-        n.setRechercheRigol(&rigol);
-        n.LitRegistre();
-        // An out-of-range saved maker still reads as its number for the order of the searches.
-        n.reglages.dernierConstructeur = Tconstructeur(dernier);
+        n.session.setRechercheRigol(&rigol);
+        n.session.LitRegistre();   // an out-of-range saved maker reads as its number
         n.ResetOscillo();
         const int idn = int(std::count(muet.recu.begin(), muet.recu.end(), QByteArray("*IDN?")));
         QTEST(idn / 2, "series");   // two queries per serial search
@@ -299,8 +299,8 @@ private slots:
         rigol.visa = rigol.siglent = true;
         VueEnregistree vue;
         n.setVue(&vue);
-        n.setRechercheRigol(&rigol);
-        n.setSondePort([](int) { return false; });
+        n.session.setRechercheRigol(&rigol);
+        n.session.setSondePort([](int) { return false; });
         n.ResetOscillo();
         QCOMPARE(constructeur, oSiglent);
         QCOMPARE(vue.titre, QStringLiteral("Acquisition avec Siglent Technologies,SDS1202X-E"));
@@ -313,8 +313,8 @@ private slots:
         RigolFactice rigol;
         VueEnregistree vue;
         n.setVue(&vue);
-        n.setRechercheRigol(&rigol);
-        n.setSondePort([](int) { return false; });
+        n.session.setRechercheRigol(&rigol);
+        n.session.setSondePort([](int) { return false; });
         n.ResetOscillo();
         QCOMPARE(vue.titre, QStringLiteral("Aucun oscilloscope détecté"));
         QVERIFY(!vue.com && !vue.osc && !vue.mult);
@@ -332,9 +332,9 @@ private slots:
         n.setVue(&vue);
         n.ResetOscillo();
         QCOMPARE(constructeur, oRigol);
-        QCOMPARE(n.IdentiteScope, QStringLiteral("RIGOL TECHNOLOGIES,DS1102E"));
+        QCOMPARE(n.session.IdentiteScope, QStringLiteral("RIGOL TECHNOLOGIES,DS1102E"));
         QTRY_VERIFY(inst.recu.contains(":KEY:LOCK DIS"));
-        QVERIFY(n.VoieSerie.Open());   // the port stays open for the modes
+        QVERIFY(n.session.VoieSerie.Open());   // the port stays open for the modes
         QCOMPARE(vue.aides.first(), QStringLiteral("Recherche de l'oscilloscope par *IDN?"));
         QCOMPARE(vue.aides.last(), QStringLiteral("RIGOL TECHNOLOGIES,DS1102E"));
         QCOMPARE(vue.titre, QStringLiteral("Acquisition avec RIGOL TECHNOLOGIES,DS1102E"));
@@ -352,20 +352,48 @@ private slots:
         TNoyauPrincipal n;
         VueEnregistree vue;
         n.setVue(&vue);
-        n.reglages.avecTrace = true;
+        n.session.reglages.avecTrace = true;
         n.ResetOscillo();
         QCOMPARE(constructeur, oGoodWill);
         QCOMPARE(modeleGDS, 2);
         QVERIFY(vue.aides.contains(QStringLiteral("Nouvelle recherche de l'oscilloscope")));
         // The log names the maker and the family.
-        n.SetTrace(false);
-        QFile log(n.nomFichierLog());
+        n.session.SetTrace(false);
+        QFile log(n.session.nomFichierLog());
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray texte = log.readAll();
         QVERIFY(texte.contains("22/11/2017"));
         QVERIFY(texte.contains("INSTEK"));
         QVERIFY(texte.contains("GoodWill/Instek"));
         QVERIFY(texte.contains("GDS2000"));
+        qunsetenv("ONDIVAR_PORTS");
+    }
+    // "Test" pressed again while the first detection waits for a slow instrument: the second
+    // is refused and leaves the first one's port and result alone.
+    void detectionPendantDetection()
+    {
+        InstrumentScripte inst;
+        inst.script = [](const QByteArray &l) { return l == "*IDN?" ? idnAgilent + "\r\n" : QByteArray(); };
+        qputenv("ONDIVAR_PORTS", ("1=" + inst.slave).toLatin1());
+        TNoyauPrincipal n;
+        VueEnregistree vue;
+        n.setVue(&vue);
+        bool refusee = false, portOuvert = false, boutonsPendant = true;
+        QTimer::singleShot(0, [&] {
+            boutonsPendant = vue.detection;
+            refusee = !n.ResetOscillo();
+            portOuvert = n.session.VoieSerie.Open();
+        });
+        QVERIFY(n.ResetOscillo());
+        QVERIFY(refusee);
+        QVERIFY(portOuvert);
+        QVERIFY(!boutonsPendant);   // "Voie série" and "Test" were off during the detection
+        QVERIFY(vue.detection);
+        QCOMPARE(constructeur, oAgilent);
+        QVERIFY(n.session.VoieSerie.Open());
+        QVERIFY(dialogue.messages.isEmpty());
+        QCOMPARE(int(std::count(inst.recu.begin(), inst.recu.end(), QByteArray("*IDN?"))), 1);
+        n.session.VoieSerie.setOpen(false);
         qunsetenv("ONDIVAR_PORTS");
     }
     void nonReconnu()
@@ -377,12 +405,12 @@ private slots:
         TNoyauPrincipal n;
         VueEnregistree vue;
         n.setVue(&vue);
-        n.RechercheSerie();
+        n.session.RechercheSerie();
         const QString msg = QStringLiteral("Oscillo non branché ou non reconnu ; cliquer sur \"Voie série\"");
         QCOMPARE(dialogue.messages, QStringList{msg});
         QCOMPARE(vue.titre, msg);
         QCOMPARE(constructeur, oNone);
-        QVERIFY(!n.VoieSerie.Open());
+        QVERIFY(!n.session.VoieSerie.Open());
         qunsetenv("ONDIVAR_PORTS");
     }
     void portTenu()
@@ -395,14 +423,14 @@ private slots:
         TNoyauPrincipal n;
         VueEnregistree vue;
         n.setVue(&vue);
-        n.RechercheSerie();
+        n.session.RechercheSerie();
         QCOMPARE(vue.titre, QStringLiteral("Problème voie série COM1"));
         QCOMPARE(dialogue.messages.size(), 1);
         QVERIFY(dialogue.messages[0].startsWith(QStringLiteral("Problème voie série COM1")));
-        QVERIFY(!n.VoieSerie.Open());
+        QVERIFY(!n.session.VoieSerie.Open());
         // The dialog's test says it the short way.
-        QCOMPARE(TestVoieSerie(n.echange, 1, 9600), QStringLiteral("COM1 déjà ouvert"));
-        QVERIFY(!n.VoieSerie.Open());
+        QCOMPARE(TestVoieSerie(n.session.echange, 1, 9600), QStringLiteral("COM1 déjà ouvert"));
+        QVERIFY(!n.session.VoieSerie.Open());
         ::close(fd);
         qunsetenv("ONDIVAR_PORTS");
     }
@@ -412,14 +440,14 @@ private slots:
         qputenv("ONDIVAR_PORTS", ("4=" + inst.slave).toLatin1());
         TNoyauPrincipal n;
         horlogeRapide();
-        QCOMPARE(TestVoieSerie(n.echange, 4, 38400), QStringLiteral("pas de réponse à *IDN?"));
+        QCOMPARE(TestVoieSerie(n.session.echange, 4, 38400), QStringLiteral("pas de réponse à *IDN?"));
         TickClock::setSource({});
         inst.script = [](const QByteArray &l) { return l == "*IDN?" ? idnAgilent + "\r\n" : QByteArray(); };
-        QCOMPARE(TestVoieSerie(n.echange, 4, 38400), QString::fromLatin1(idnAgilent));
+        QCOMPARE(TestVoieSerie(n.session.echange, 4, 38400), QString::fromLatin1(idnAgilent));
         // The port and speed of the test stay in effect; the port is closed.
-        QCOMPARE(n.VoieSerie.ComNumber(), 4);
-        QCOMPARE(n.VoieSerie.Baud(), 38400);
-        QVERIFY(!n.VoieSerie.Open());
+        QCOMPARE(n.session.VoieSerie.ComNumber(), 4);
+        QCOMPARE(n.session.VoieSerie.Baud(), 38400);
+        QVERIFY(!n.session.VoieSerie.Open());
         qunsetenv("ONDIVAR_PORTS");
     }
     void permissionRefusee()
@@ -432,11 +460,11 @@ private slots:
         TNoyauPrincipal n;
         VueEnregistree vue;
         n.setVue(&vue);
-        QVERIFY(n.portPresent(1));
-        n.RechercheSerie();
+        QVERIFY(n.session.portPresent(1));
+        n.session.RechercheSerie();
         QCOMPARE(dialogue.messages.size(), 1);
         QVERIFY(dialogue.messages[0].contains(QStringLiteral("dialout")));
-        QVERIFY(TestVoieSerie(n.echange, 1, 19200).contains(QStringLiteral("dialout")));
+        QVERIFY(TestVoieSerie(n.session.echange, 1, 19200).contains(QStringLiteral("dialout")));
         QFile::setPermissions(inst.slave, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         qunsetenv("ONDIVAR_PORTS");
     }
@@ -465,9 +493,9 @@ private slots:
         TNoyauPrincipal n;
         n.ResetOscillo();
         QTEST(constructeur, "maker");
-        QTEST(n.connect, "cnx");
+        QTEST(n.session.connect, "cnx");
         QVERIFY(dialogue.messages.isEmpty());
-        n.VoieSerie.setOpen(false);
+        n.session.VoieSerie.setOpen(false);
         sim.kill();
         sim.waitForFinished();
         qunsetenv("ONDIVAR_PORTS");

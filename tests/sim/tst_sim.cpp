@@ -2,7 +2,7 @@
 // through the pseudo-terminal of the real executable.
 #include "link/portserie.h"
 #include "link/types.h"
-#include "shell/noyau.h"
+#include "instrument/session.h"
 #include "simengine.h"
 #include "simmodel_hp.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // The Rigol USB and VISA searches of the detection, over the program's driver objects.
-#include "shell/noyau.h"
+#include "instrument/session.h"
 
 class TRecherchePilotes : public IRechercheRigol {
 public:

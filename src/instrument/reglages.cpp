@@ -1,4 +1,4 @@
-#include "shell/reglages.h"
+#include "instrument/reglages.h"
 #include "link/registre.h"
 
 #include <QtGlobal>
@@ -6,7 +6,7 @@
 void TReglagesCom::LitRegistre(QSettings &s, const std::function<bool(int)> &portPresent)
 {
     const int c = LitEntier(s, QStringLiteral("COM"), QStringLiteral("Constructeur"), 0);
-    dernierConstructeur = (c >= 0 && c < NbreConstructeurs) ? Tconstructeur(c) : oNone;
+    dernierConstructeur = c >= 0 ? c : int(oNone);
     const int n = LitEntier(s, QStringLiteral("Trace"), QStringLiteral("Number"), 0);
     NumeroTrace = (n >= 0 && n <= 25) ? n : 0;
     avecTrace = LitBooleen(s, QStringLiteral("Trace"), QStringLiteral("Enabled"), false);

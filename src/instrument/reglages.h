@@ -5,7 +5,9 @@
 #include <functional>
 
 struct TReglagesCom {
-    Tconstructeur dernierConstructeur = oNone;
+    // The maker ordinal saved by the previous run, as read: a value above the last maker is
+    // kept (the detection then makes no first attempt); a negative one reads as oNone.
+    int dernierConstructeur = oNone;
     int NumeroTrace = 0;   // 0..25: letter a..z of the trace files
     bool avecTrace = false;
     bool avecDTR = false;

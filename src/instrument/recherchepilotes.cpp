@@ -1,4 +1,4 @@
-#include "shell/recherchepilotes.h"
+#include "instrument/recherchepilotes.h"
 
 #include "drivers/pilotes.h"
 
