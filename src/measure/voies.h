@@ -130,9 +130,7 @@ public:
     int32_t posCurseur = 0;
 };
 
-// Numbers written for a person, rounded as their shortest decimal text reads (1234.5 / 1000
-// is 1.2345 and gives 1.235 at 4 digits), with the user's decimal separator.
-// General notation with at most `chiffres` significant digits.
-QString TexteGeneralArrondi(double x, int chiffres);
-// Fixed notation: at most `chiffres` significant digits and exactly `decimales` decimals.
+// Fixed notation for a person: at most `chiffres` significant digits and exactly `decimales`
+// decimals, rounded as the shortest decimal text reads (ArrondiDecimal), with the user's
+// decimal separator; more integer digits than `chiffres` give the general notation.
 QString TexteFixeArrondi(double x, int chiffres, int decimales);

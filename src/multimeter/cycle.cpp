@@ -254,6 +254,15 @@ void TMultimetre::finDeCycle()
 
 void TMultimetre::LectureVoies()
 {
+    // A cycle started from an event handled inside a running one (a space typed right after
+    // unchecking MesureCB) would mix two exchanges: it is refused.
+    if (enCycle_)
+        return;
+    enCycle_ = true;
+    struct Fin {
+        bool &drapeau;
+        ~Fin() { drapeau = false; }
+    } fin{enCycle_};
     try {
         // 1, 2
         arretAcquisition = false;

@@ -122,7 +122,7 @@ public:
 
     void setVue(IVueMultimetre *vue) { vue_ = vue; }
 
-    // One measurement cycle.
+    // One measurement cycle (refused while one runs).
     void LectureVoies();
     // The timer fired: it is off until the end of the cycle it starts.
     void TimerTimer();
@@ -169,4 +169,5 @@ private:
 
     IInstrumentMesure &instrument_;
     IVueMultimetre *vue_ = nullptr;
+    bool enCycle_ = false;
 };

@@ -1,5 +1,7 @@
 #include "measure/voies.h"
 
+#include "measure/unites.h"
+
 #include <QLocale>
 #include <QTest>
 #include <cmath>
@@ -267,7 +269,7 @@ private slots:
         QFETCH(int, chiffres);
         QFETCH(QString, texte);
         QLocale::setDefault(QLocale(locale));
-        QCOMPARE(TexteGeneralArrondi(x, chiffres), texte);
+        QCOMPARE(FormatGeneral(x, chiffres), texte);
     }
 
     void affVoltmetre()

@@ -340,6 +340,25 @@ private slots:
         QCOMPARE(mm->Graphe.NbrePoints, 0);
     }
 
+    void pasDeCycleDansUnCycle()
+    {
+        // The user unchecks MesureCB and types a space while the cycle handles its events.
+        mm->setMesureCB(true);
+        int pompes = 0;
+        vue->surPompe = [&] {
+            if (++pompes == 1) {
+                mm->setMesureCB(false);
+                QVERIFY(mm->ToucheEspace());
+            }
+        };
+        mm->LectureVoies();
+        QCOMPARE(inst->journal.count("GetFloat :TIM:RANG?"), 1);
+        QVERIFY(arretAcquisition);   // the click ended the running cycle
+        vue->surPompe = {};
+        mm->LectureVoies();
+        QCOMPARE(inst->journal.count("GetFloat :TIM:RANG?"), 2);
+    }
+
     void acquisitionAutomatique()
     {
         mm->setAcqAutoCB(true);
