@@ -7,6 +7,7 @@ FUZZ_SECONDS ?= 120
 FUZZ_QUICK   ?= 3
 FUZZERS    := parsenumber lecteur_hewlett lecteur_agilent lecteur_sefram lecteur_gds800 \
               lecteur_fi lecteur_gds2000 lecteur_rigol
+FUZZERS    += lecteur_bode_entetefixe lecteur_bode_bloccompte
 JOBS       ?= $(shell nproc)
 DEB_PKGS   := cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev clang \
               fonts-crosextra-carlito xvfb xauth

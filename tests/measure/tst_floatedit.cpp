@@ -1,5 +1,6 @@
 #include "measure/floatedit.h"
 #include "measure/unites.h"
+#include "measure/voies.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -59,7 +60,7 @@ private slots:
     // ---- Rules without a widget ----------------------------------------------
 
     // Values are rounded as their decimal text reads, not as their binary value lies.
-    void formatGeneral_data()
+    void texteGeneralArrondi_data()
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<double>("v");
@@ -81,14 +82,14 @@ private slots:
             row("zero") << loc << 0.0 << 4 << t("0");
         }
     }
-    void formatGeneral()
+    void texteGeneralArrondi()
     {
         QFETCH(QString, locale);
         QFETCH(double, v);
         QFETCH(int, chiffres);
         QFETCH(QString, texte);
         QLocale::setDefault(QLocale(locale));
-        QCOMPARE(FormatGeneral(v, chiffres), texte);
+        QCOMPARE(TexteGeneralArrondi(v, chiffres), texte);
     }
 
     void snapStep_data()
