@@ -1,6 +1,5 @@
 #include "measure/floatedit.h"
 #include "measure/unites.h"
-#include "measure/voies.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -110,7 +109,7 @@ QString TexteFloatEdit(double b, const QString &nomUnite)
         return QStringLiteral("???");
     if (k <= IndicePrefixeMin)
         return QStringLiteral("0 ") + nomUnite;
-    return TexteGeneralArrondi(b, 4) + QLatin1Char(' ') + caracterePrefixe(k) + unite;
+    return FormatGeneral(b, 4) + QLatin1Char(' ') + caracterePrefixe(k) + unite;
 }
 
 bool IsValidKey(QChar c, bool editorEnabled)

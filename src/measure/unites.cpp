@@ -1,7 +1,11 @@
 #include "measure/unites.h"
-#include "measure/voies.h"
 
 #include <QLocale>
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <string>
+#include <string_view>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -34,6 +38,56 @@ const Tunite *standardParSymbole(const QString &symbole)
 
 // ---- Number text -------------------------------------------------------------
 
+double ArrondiDecimal(double x, int chiffres)
+{
+    if (!std::isfinite(x) || x == 0)
+        return x;
+    chiffres = std::clamp(chiffres, 1, 17);
+    // Shortest text that reads back as x, in scientific form: "-d.dddde-xx".
+    char texte[64];
+    const auto r = std::to_chars(texte, texte + sizeof texte, x, std::chars_format::scientific);
+    const std::string_view sv(texte, size_t(r.ptr - texte));
+    const size_t e = sv.find('e');
+    const bool negatif = sv.front() == '-';
+    std::string chiffresTexte;
+    for (char c : sv.substr(0, e))
+        if (c >= '0' && c <= '9')
+            chiffresTexte += c;
+    int exposant = std::atoi(std::string(sv.substr(e + 1)).c_str());
+    if (int(chiffresTexte.size()) <= chiffres)
+        return x;
+    const bool hausse = chiffresTexte[size_t(chiffres)] >= '5';
+    chiffresTexte.resize(size_t(chiffres));
+    if (hausse) {
+        int i = chiffres - 1;
+        while (i >= 0 && chiffresTexte[size_t(i)] == '9')
+            chiffresTexte[size_t(i--)] = '0';
+        if (i >= 0) {
+            ++chiffresTexte[size_t(i)];
+        } else {                               // 9.999 -> 10.00
+            chiffresTexte.insert(chiffresTexte.begin(), '1');
+            chiffresTexte.pop_back();
+            ++exposant;
+        }
+    }
+    const std::string arrondi = (negatif ? "-" : "") + chiffresTexte.substr(0, 1) + "." + chiffresTexte.substr(1)
+        + "e" + std::to_string(exposant);
+    double v = x;
+    std::from_chars(arrondi.data(), arrondi.data() + arrondi.size(), v);
+    return v;
+}
+
+QString FormatGeneral(double x, int chiffres)
+{
+    chiffres = std::clamp(chiffres, 1, 17);
+    // The rounded value has at most `chiffres` digits, which "%g" then writes exactly.
+    QString s = QString::number(ArrondiDecimal(x, chiffres), 'g', chiffres);
+    const QString point = QLocale().decimalPoint();
+    if (point != QLatin1String("."))
+        s.replace(QLatin1Char('.'), point);
+    return s;
+}
+
 QString FormatNumber(double value)
 {
     if (std::isnan(value))
@@ -60,8 +114,8 @@ QString FormatPrefixed(double value, const QString &unite)
     const int i = reduit(a);
     if (i == IndicePrefixeMin)
         return QStringLiteral("0 ") + unite;
-    QString s = i == IndicePrefixeMax ? TexteGeneralArrondi(std::fabs(value), 4)   // beyond yotta
-                                      : TexteGeneralArrondi(a, 4);
+    QString s = i == IndicePrefixeMax ? FormatGeneral(std::fabs(value), 4)   // beyond yotta
+                                      : FormatGeneral(a, 4);
     if (value < 0)
         s.prepend(QLatin1Char('-'));
     return s + QLatin1Char(' ') + LettrePrefixe(i) + unite;
@@ -153,7 +207,7 @@ void Tunite::formatValeurEtUnite(double nombre, QString &valeurStr, QString &uni
         a = std::fabs(nombre);
         i = IndiceSansPrefixe;
     }
-    valeurStr = TexteGeneralArrondi(a, PrecisionU);
+    valeurStr = FormatGeneral(a, PrecisionU);
     if (nombre < 0)
         valeurStr.prepend(QLatin1Char('-'));
     uniteStr = NomAff(PuissancePrefixe(i));

@@ -14,6 +14,17 @@
 // 1234.5 -> "1.23450E+3", 0 -> "0.00000E+0". NaN -> "NaN", infinities -> "INF" / "-INF".
 QString FormatNumber(double value);
 
+// Decimal rounding to at most `chiffres` significant digits (1..17), halves away from zero,
+// of the shortest decimal text that reads back as x: 1.2345 gives 1.235 although the binary
+// value of 1.2345 lies just below the half. NaN and infinities are returned unchanged.
+double ArrondiDecimal(double x, int chiffres);
+
+// General notation (as "%g") with at most `chiffres` significant digits, rounded by
+// ArrondiDecimal, with the user's decimal separator and no group separator:
+// 1.2345, 4 -> "1.235" (or "1,235"); 0.5, 4 -> "0.5"; 1e30, 4 -> "1e+30".
+// Every value text of the program with a number of significant digits is written by it.
+QString FormatGeneral(double x, int chiffres);
+
 // Value with a prefix letter and the unit, for graph scales: 1500, "V" -> "1.5 kV";
 // at most 4 significant digits, user's decimal separator; NaN gives " ".
 QString FormatPrefixed(double value, const QString &unite);

@@ -1,6 +1,5 @@
 #include "measure/floatedit.h"
 #include "measure/unites.h"
-#include "measure/voies.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -60,7 +59,7 @@ private slots:
     // ---- Rules without a widget ----------------------------------------------
 
     // Values are rounded as their decimal text reads, not as their binary value lies.
-    void texteGeneralArrondi_data()
+    void formatGeneral_data()
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<double>("v");
@@ -82,14 +81,14 @@ private slots:
             row("zero") << loc << 0.0 << 4 << t("0");
         }
     }
-    void texteGeneralArrondi()
+    void formatGeneral()
     {
         QFETCH(QString, locale);
         QFETCH(double, v);
         QFETCH(int, chiffres);
         QFETCH(QString, texte);
         QLocale::setDefault(QLocale(locale));
-        QCOMPARE(TexteGeneralArrondi(v, chiffres), texte);
+        QCOMPARE(FormatGeneral(v, chiffres), texte);
     }
 
     void snapStep_data()
