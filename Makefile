@@ -61,7 +61,7 @@ fuzz-run:
 
 bench: build
 	@set -e; found=0; for b in $(BUILD)/bench/ondivar-bench-*; do \
-	  [ -x "$$b" ] || continue; found=1; echo "== $$(basename $$b)"; "$$b"; \
+	  [ -f "$$b" ] && [ -x "$$b" ] || continue; found=1; echo "== $$(basename $$b)"; "$$b"; \
 	done; [ $$found = 1 ] || echo "no benchmark built"
 
 demo: build

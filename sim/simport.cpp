@@ -128,10 +128,17 @@ bool SimPort::hold(QString *error)
 
 void SimPort::hangUp()
 {
-    // The line goes away: both ends closed, the simulator ends.
+    // The line goes away: both ends closed, the simulator ends. This may run inside the
+    // notifier's own signal (a command read while the block goes out): the notifier is
+    // disabled now and deleted later, and the reading loop sees the closed line.
     queue_.clear();
-    delete notifier_;
-    notifier_ = nullptr;
+    txTimer_.stop();
+    rearm_.stop();
+    if (notifier_) {
+        notifier_->setEnabled(false);
+        notifier_->deleteLater();
+        notifier_ = nullptr;
+    }
     if (fd_ >= 0) ::close(fd_);
     if (slaveFd_ >= 0) ::close(slaveFd_);
     fd_ = slaveFd_ = -1;
@@ -147,7 +154,7 @@ void SimPort::start()
 void SimPort::onReadable()
 {
     char buf[4096];
-    for (;;) {
+    while (fd_ >= 0 && notifier_) {
         const ssize_t n = ::read(fd_, buf, sizeof buf);
         if (n > 0) {
             handleBytes(buf, n);

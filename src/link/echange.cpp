@@ -30,8 +30,24 @@ void TEchange::log(const QString &line)
         port_.AddStringToLog(line);
 }
 
+bool TEchange::estQueueDeCRLF(unsigned char c)
+{
+    const bool queue = lfAttendu_ && c == 10;
+    lfAttendu_ = false;
+    return queue;
+}
+
+void TEchange::ligneCoupee()
+{
+    lfAttendu_ = false;
+    throw EPortError(port_.raisonPerte());
+}
+
 void TEchange::flushOnce()
 {
+    // Whatever waits came after the last reply's CR: its LF, if any, is among it.
+    if (port_.CharReady())
+        lfAttendu_ = false;
     port_.FlushInBuffer();
 }
 
@@ -39,6 +55,7 @@ void TEchange::flushUntilQuiet()
 {
     // A late byte (the LF after a CR) is discarded, then one tick lets stragglers in.
     while (port_.CharReady()) {
+        lfAttendu_ = false;
         port_.FlushInBuffer();
         const qint64 t0 = TickClock::msecs();
         DelayTicks(1, false);
@@ -62,23 +79,23 @@ bool TEchange::LitReponse(int duree, QByteArray &reponse)
         progression_->setPosition(0);
     }
     bool complete = false;
-    bool recu = false;
     while (!complete && !t.TimerExpired()) {
         if (port_.CharReady()) {
             const unsigned char c = static_cast<unsigned char>(port_.GetChar());
-            if (c == 10 && !recu) {
-                // The LF of the previous reply's CR LF, late for the flush: it does not end
-                // this reply (which would read as empty).
-                recu = true;
+            // The LF of the previous reply's CR LF, late for the flush, does not end this
+            // reply; a LF alone otherwise is an empty reply.
+            if (estQueueDeCRLF(c))
                 continue;
-            }
-            recu = true;
             if (c >= 32)
                 reponse += char(c);
             complete = c == 13 || c == 10;
+            if (complete)
+                finDeLigne(c);
         } else {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             port_.ProcessCommunications();
+            if (!port_.Open())
+                ligneCoupee();
             if (!port_.CharReady())
                 port_.waitForData(10);   // returns as soon as a byte arrives
             if (progression_)
@@ -106,6 +123,8 @@ QByteArray TEchange::GetIDN()
 {
     Garde g(*this);
     do {
+        if (port_.CharReady())
+            lfAttendu_ = false;
         port_.FlushInBuffer();
         DelayTicks(1, false);
     } while (port_.CharReady());
@@ -139,15 +158,19 @@ void TEchange::EnvoieCommandeLente(const QByteArray &commande)
     t.StartTimer(90);
     send(commande + ";*OPC?\n");
     bool fini = false;
-    bool recu = false;
     while (!fini && !arretAcquisition && !t.TimerExpired()) {
         port_.ProcessCommunications();
+        if (!port_.Open())
+            ligneCoupee();
         if (port_.CharReady()) {
-            const char c = port_.GetChar();
-            // A first LF is the end of the previous reply's CR LF, come after the flush:
-            // it does not mean this command is done.
-            fini = c == 13 || (c == 10 && recu);
-            recu = true;
+            const unsigned char c = static_cast<unsigned char>(port_.GetChar());
+            // The LF of the previous reply's CR LF, come after the flush, does not mean
+            // this command is done.
+            if (estQueueDeCRLF(c))
+                continue;
+            fini = c == 13 || c == 10;
+            if (fini)
+                finDeLigne(c);
         } else {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             if (!arretAcquisition && !port_.CharReady())
@@ -164,6 +187,8 @@ void TEchange::EnvoieCommandeSimple(const QByteArray &commande)
     log(QStringLiteral("Simple:") + QString::fromLatin1(commande));
     flushOnce();
     send(commande + '\n');
+    // What comes now is for whoever reads next (a block reader skips a late LF itself).
+    lfAttendu_ = false;
     const qint64 fin = TickClock::msecs() + 100;
     while (TickClock::msecs() < fin)
         port_.waitForData(int(qMax<qint64>(1, fin - TickClock::msecs())));

@@ -59,8 +59,16 @@ private:
     void flushUntilQuiet();
     void send(const QByteArray &bytes);
 
+    // A byte is the tail LF of the previous reply's CR LF only when it is the first byte
+    // to come after that CR.
+    void finDeLigne(unsigned char c) { lfAttendu_ = c == 13; }
+    bool estQueueDeCRLF(unsigned char c);
+    // The line went away during a wait: the port's own failure, with its reason.
+    [[noreturn]] void ligneCoupee();
+
     TPortSerie &port_;
     IProgression *progression_ = nullptr;
+    bool lfAttendu_ = false;
     bool occupe_ = false;
     qint64 dureeVidages_ = 0;
 };

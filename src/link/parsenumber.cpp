@@ -1,6 +1,7 @@
 #include "link/parsenumber.h"
 
 #include <QLocale>
+#include <cmath>
 
 double ParseNumber(const QString &text)
 {
@@ -40,5 +41,7 @@ double ParseNumber(const QString &text)
     strict.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
     const double v = strict.toDouble(s, &ok);
-    return ok ? v : NaN();
+    // "INF", "-inf", "NaN"...: the number format reads them, but no reading or typed value
+    // of this program is infinite.
+    return ok && std::isfinite(v) ? v : NaN();
 }

@@ -6,7 +6,10 @@
 #include <QSerialPortInfo>
 
 #include <cerrno>
+#include <grp.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TPortSerie::TPortSerie(QObject *parent) : QObject(parent)
@@ -15,10 +18,13 @@ TPortSerie::TPortSerie(QObject *parent) : QObject(parent)
     serial_.setReadBufferSize(0);
     connect(&serial_, &QSerialPort::readyRead, this, &TPortSerie::onReadyRead);
     connect(&serial_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-        if (e == QSerialPort::ResourceError && serial_.isOpen()) {
-            AddStringToLog(QStringLiteral("# périphérique perdu : ") + serial_.errorString());
-            closeNow();
-            emit lineLost();
+        // An adapter pulled out gives a resource error; a far end that closed (a
+        // pseudo-terminal's other side) reads as end of file, a read error.
+        // The port is closed outside QSerialPort's own call: at the next wait, or soon.
+        if (e == QSerialPort::ResourceError || (e == QSerialPort::ReadError && raccroche())) {
+            if (!perteEnAttente_)
+                QMetaObject::invokeMethod(this, [this] { if (perteEnAttente_) perte(); }, Qt::QueuedConnection);
+            perteEnAttente_ = true;
         }
     });
     dsrPoll_.setInterval(5);
@@ -71,6 +77,19 @@ void TPortSerie::setOpen(bool open)
         closeNow();
 }
 
+// The group that may open the device: the device's own when it gives its group read and
+// write, otherwise the one the serial adapters get on Debian and Ubuntu.
+static QString groupeDuPeripherique(const QString &path)
+{
+    struct stat st {};
+    if (::stat(path.toLocal8Bit().constData(), &st) == 0 && st.st_gid != 0
+        && (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
+        if (const group *g = ::getgrgid(st.st_gid))
+            return QString::fromLocal8Bit(g->gr_name);
+    }
+    return QStringLiteral("dialout");
+}
+
 void TPortSerie::openDevice(QSerialPort &sp, const QString &path, bool exclusive)
 {
     if (path.isEmpty())
@@ -79,8 +98,8 @@ void TPortSerie::openDevice(QSerialPort &sp, const QString &path, bool exclusive
     if (!QFileInfo::exists(path))
         throw EPortError(QStringLiteral("Le périphérique %1 n'existe pas : l'adaptateur est-il branché ?").arg(path));
     if (::access(path.toLocal8Bit().constData(), R_OK | W_OK) != 0 && errno == EACCES)
-        throw EPortError(QStringLiteral("Accès refusé à %1 : le compte doit faire partie du groupe "
-                                        "« dialout » (sudo adduser $USER dialout, puis se reconnecter)").arg(path));
+        throw EAccesRefuse(QStringLiteral("Accès refusé à %1 : le compte doit faire partie du groupe "
+                                          "« %2 » (sudo adduser $USER %2, puis se reconnecter)").arg(path, groupeDuPeripherique(path)));
     sp.setPortName(path);
     if (!sp.open(QIODevice::ReadWrite)) {
         const auto err = sp.error();
@@ -112,6 +131,8 @@ void TPortSerie::openNow()
     serial_.setDataTerminalReady(true);
     serial_.setRequestToSend(true);
     serial_.clearError();   // a pseudo-terminal has no modem lines
+    raisonPerte_.clear();
+    perteEnAttente_ = false;
     dtr_ = true;
     in_.clear();
     inHead_ = 0;
@@ -122,6 +143,38 @@ void TPortSerie::openNow()
         logBytes_ = 0;
     }
     AddStringToLog(QStringLiteral("# ouverture de COM%1 (%2) à %3 bauds").arg(comNumber_).arg(serial_.portName()).arg(baud_));
+}
+
+bool TPortSerie::raccroche()
+{
+    if (!serial_.isOpen())
+        return false;
+    pollfd p{int(serial_.handle()), POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+void TPortSerie::perte()
+{
+    perteEnAttente_ = false;
+    if (!serial_.isOpen())
+        return;
+    // The bytes that came before the line went away still reach their reader.
+    pull();
+    deliverTrigger();
+    if (!serial_.isOpen())
+        return;
+    raisonPerte_ = QStringLiteral("La liaison série COM%1 (%2) est coupée : l'instrument est éteint "
+                                  "ou l'adaptateur débranché").arg(comNumber_).arg(serial_.portName());
+    AddStringToLog(QStringLiteral("# périphérique perdu : ") + serial_.errorString());
+    closeNow();
+    emit lineLost();
+}
+
+QString TPortSerie::raisonPerte() const
+{
+    if (!raisonPerte_.isEmpty())
+        return raisonPerte_;
+    return QStringLiteral("La voie série COM%1 n'est pas ouverte").arg(comNumber_);
 }
 
 void TPortSerie::closeNow()
@@ -150,7 +203,7 @@ bool TPortSerie::dsrAsserted()
 void TPortSerie::PutString(const QByteArray &text)
 {
     if (!serial_.isOpen())
-        throw EPortError(QStringLiteral("La voie série COM%1 n'est pas ouverte").arg(comNumber_));
+        throw EPortError(raisonPerte());
     outPending_ += text;
     flushOut();
 }
@@ -263,6 +316,8 @@ void TPortSerie::ProcessCommunications()
     serial_.waitForReadyRead(0);   // emits readyRead when bytes have come
     pull();
     deliverTrigger();
+    if (serial_.isOpen() && serial_.bytesAvailable() == 0 && (perteEnAttente_ || raccroche()))
+        perte();
 }
 
 void TPortSerie::waitForData(int ms)
@@ -272,6 +327,9 @@ void TPortSerie::waitForData(int ms)
     if (serial_.bytesAvailable() == 0)
         serial_.waitForReadyRead(ms);
     pull();
+    // A hung-up line stays "readable" for ever with nothing to read: end the wait now.
+    if (serial_.isOpen() && serial_.bytesAvailable() == 0 && (perteEnAttente_ || raccroche()))
+        perte();
 }
 
 void TPortSerie::traceBytes(char dir, const char *data, qsizetype n)
@@ -358,18 +416,27 @@ void TPortSerie::dumpTrace()
 
 bool TPortSerie::PortPresent(int n)
 {
+    const QString path = PortMap::devicePath(n);
+    if (path.isEmpty())
+        return false;
+    // A serial line is a character device; a regular file or a folder never is.
+    struct stat st {};
+    if (::stat(path.toLocal8Bit().constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
     QSerialPort probe;
     probe.setReadBufferSize(64);
-    const QString path = PortMap::devicePath(n);
     try {
         openDevice(probe, path, true);
     } catch (const EAlreadyOpen &) {
         return true;
+    } catch (const EAccesRefuse &) {
+        // A line the account may not open is still a line of the machine: opening it
+        // then tells the user what to do.
+        return true;
     } catch (const EPortError &) {
-        // A device that exists but refuses us (no permission) is still a port of the
-        // machine: opening it then tells the user what to do.
-        return !path.isEmpty() && QFileInfo::exists(path);
+        return false;   // not a terminal (/dev/null), missing, broken
     }
+    const bool terminal = ::isatty(int(probe.handle())) == 1;
     probe.close();
-    return true;
+    return terminal;
 }

@@ -22,6 +22,11 @@ class EAlreadyOpen : public EPortError {
 public:
     using EPortError::EPortError;
 };
+// The account may not open the device (it is not in the device's group).
+class EAccesRefuse : public EPortError {
+public:
+    using EPortError::EPortError;
+};
 
 enum class TTraceLogState { tlOff, tlOn, tlDump };
 
@@ -57,6 +62,8 @@ public:
     bool Open() const { return serial_.isOpen(); }
     void setOpen(bool open);   // throws EAlreadyOpen / EPortError
     QString devicePath() const;
+    // Why the port is not open: the line that went away, or simply closed.
+    QString raisonPerte() const;
 
     // Data
     void PutString(const QByteArray &text);
@@ -81,7 +88,8 @@ public:
     void AddStringToLog(const QString &line);
     QStringList logEntries() const { return QStringList(log_.begin(), log_.end()); }
 
-    // Probe: does device n exist (open succeeds, or fails only because it is in use)?
+    // Probe: is device n a serial line of the machine? Present when it opens as a terminal,
+    // or is a character device that is in use or that the account may not open.
     static bool PortPresent(int n);
 
 signals:
@@ -96,6 +104,8 @@ private:
     void traceBytes(char dir, const char *data, qsizetype n);
     void openNow();
     void closeNow();
+    bool raccroche();
+    void perte();
     static void openDevice(QSerialPort &sp, const QString &path, bool exclusive);
 
     QSerialPort serial_;
@@ -114,4 +124,6 @@ private:
     std::deque<QString> log_;
     qsizetype logBytes_ = 0;
     int lockFd_ = -1;
+    QString raisonPerte_;
+    bool perteEnAttente_ = false;
 };

@@ -9,6 +9,8 @@
 #include <QThread>
 #include <algorithm>
 
+static QString nomVoie(int n) { return QStringLiteral("CH") + QString::number(n); }
+
 void IAcquisitionVue::pompe()
 {
     QCoreApplication::processEvents();
@@ -172,6 +174,9 @@ bool TAcquisitionOsc::attenteBloc(qint64 debutMs, bool redessine)
         port_.waitForData(5);
     }
     retire();
+    // Nothing more can be read on a line that went away: the read ends with its reason.
+    if (!AcqFaite && !port_.Open())
+        throw EPortError(port_.raisonPerte());
     return AcqFaite;
 }
 
@@ -180,9 +185,25 @@ void TAcquisitionOsc::debutProcedure()
     dureePauses_ = 0;
     AcqFaite = false;
     lue_ = {false, false, false};
+    affichee_ = {false, false, false};
     vue().boutonsLecture();
     vue().jaugePosition(1, 0, false);
     vue().jaugePosition(2, 0, false);
+}
+
+void TAcquisitionOsc::noteAffichees()
+{
+    for (int n = 1; n <= 2; ++n)
+        affichee_[size_t(n)] = Voie[n].Activee;
+}
+
+QStringList TAcquisitionOsc::voiesNonLues() const
+{
+    QStringList l;
+    for (int n = 1; n <= 2; ++n)
+        if (affichee_[size_t(n)] && !lue_[size_t(n)])
+            l << nomVoie(n);
+    return l;
 }
 
 void TAcquisitionOsc::bilan()
@@ -243,7 +264,6 @@ void TAcquisitionOsc::Enregistre()
 }
 
 static QByteArray nombre(qint64 n) { return QByteArray::number(n); }
-static QString nomVoie(int n) { return QStringLiteral("CH") + QString::number(n); }
 static QByteArray prefixe(int n) { return ":CHAN" + nombre(n) + ":"; }
 
 // ---------------------------------------------------------------- HP and Agilent
@@ -279,6 +299,7 @@ void TAcquisitionOsc::enregistreHP()
         }
         for (int n = 1; n <= 2; ++n)
             Voie[n].Activee = echange_.GetBool(":STATUS? CHAN" + nombre(n));
+        noteAffichees();
         if (xy) {
             rapide(":TIM:MODE NORM");
             vue().message(QStringLiteral("Vérifier la non saturation des voies"));
@@ -442,6 +463,7 @@ void TAcquisitionOsc::enregistreSefram()
             trace(QStringLiteral("Voie") + QString::number(n) + QStringLiteral(" active : ")
                   + (Voie[n].Activee ? QStringLiteral("Oui") : QStringLiteral("Non")));
         }
+        noteAffichees();
         for (int n = 1; n <= 2; ++n)
             if (Voie[n].Activee)
                 litVoie(n, gds2000);
@@ -536,6 +558,7 @@ void TAcquisitionOsc::enregistreFI()
         Voie[0].origine = 0.0;
         for (int n = 1; n <= 2; ++n)
             Voie[n].Activee = echange_.GetBool(prefixe(n) + "DISP?");
+        noteAffichees();
         for (int n = 1; n <= 2; ++n)
             if (Voie[n].Activee)
                 litVoieFI(n);
@@ -604,6 +627,7 @@ void TAcquisitionOsc::enregistreRigol()
         }
         for (int n = 1; n <= 2; ++n)
             Voie[n].Activee = echange_.GetBool(prefixe(n) + "DISP?");
+        noteAffichees();
         for (int n = 1; n <= 2; ++n)
             if (Voie[n].Activee)
                 litVoieRigol(n, xy);

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <array>
 
 class TEchange;
@@ -71,6 +72,10 @@ public:
     // wait of each command sent without reply): the floor of the benchmarks.
     qint64 dureePauses() const { return dureePauses_; }
 
+    // The channels the instrument displayed in the last read that hold no record of it
+    // ("CH1", "CH2"): cut short, timed out, never reached after an error, or all zeros.
+    QStringList voiesNonLues() const;
+
 protected:
     void enTeteLu() override;
     void nombreDePoints(qint64 annonce) override;
@@ -84,6 +89,7 @@ private:
     void debutProcedure();
     void finProcedure();
     void bilan();
+    void noteAffichees();
     void erreur(const std::exception &e);
 
     // Exchange helpers (each one notes what it costs in prescribed waits).
@@ -108,4 +114,5 @@ private:
     QString messageEnAttente_;
     qint64 dureePauses_ = 0;
     std::array<bool, 3> lue_{};   // channels read completely in this run
+    std::array<bool, 3> affichee_{};   // channels the instrument displayed in this run
 };

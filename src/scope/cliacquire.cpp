@@ -90,7 +90,8 @@ void aide(QTextStream &err)
         "  --help                  cette aide\n"
         "\n"
         "Code de sortie : 0 quand la page est écrite ou envoyée, 1 en cas d'échec,\n"
-        "2 pour une option incorrecte.\n");
+        "2 pour une option incorrecte, 3 quand la page est écrite ou envoyée mais qu'une\n"
+        "voie affichée par l'oscilloscope n'a pas pu être lue (lecture incomplète).\n");
     err.flush();
 }
 
@@ -325,6 +326,15 @@ int cliAcquire(const QStringList &args, QTextStream &out, QTextStream &err)
                 vueAcq.message(QStringLiteral("Page envoyée à Korvalis."));
                 code = 0;
             }
+        }
+        // A script must be able to tell a partial read from a whole one.
+        const QStringList nonLues = acq.voiesNonLues();
+        if (code == 0 && !nonLues.isEmpty()) {
+            vueAcq.message(QStringLiteral("Lecture incomplète : ") + nonLues.join(QStringLiteral(", "))
+                           + (nonLues.size() > 1 ? QStringLiteral(" affichées par l'oscilloscope n'ont pas pu être lues")
+                                                 : QStringLiteral(" affichée par l'oscilloscope n'a pas pu être lue"))
+                           + QStringLiteral(" ; la page ne contient que les voies lues."));
+            code = 3;
         }
     }
     return fin(code);

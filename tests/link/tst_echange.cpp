@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -84,6 +85,9 @@ private slots:
         QTest::newRow("Y is no prefix") << "5Y" << NaN();
         QTest::newRow("two marks") << "1,2.3" << NaN();
         QTest::newRow("empty") << "" << NaN();
+        // The number format reads these, but they are no numbers for the program.
+        for (const char *t : {"INF", "inf", "-INF", "+Inf", "infinity", "INFINITY", "nan", "NaN", "-NAN", "1e400"})
+            QTest::newRow(t) << QString::fromLatin1(t) << NaN();
     }
     void parseNumber()
     {
@@ -107,13 +111,86 @@ private slots:
         QCOMPARE(inst->heard(), QByteArray(":TIM:SCAL?\n"));
         // The LF left waiting is flushed by the next call, and control bytes are dropped.
         QTest::qWait(50);
-        inst->sayLater("AB\x01" "C\r\n");
+        inst->sayLater("AB\x01" "C\r");
         QCOMPARE(ech->GetString("*IDN?"), QByteArray("ABC"));
-        // A LF too late for the flush (it comes after the next command) does not end that reply.
+        // The LF of that CR, too late for the flush (it comes after the next command), does
+        // not end that reply.
         QTest::qWait(50);
         inst->heard();
         inst->sayLater("\nDEF\r\n");
         QCOMPARE(ech->GetString(":TIM:SCAL?"), QByteArray("DEF"));
+    }
+
+    // A reply that is a line end alone completes at once as an empty reply; only the LF of
+    // the previous reply's CR LF, arriving after the next command went out, is skipped.
+    void emptyReply_data()
+    {
+        QTest::addColumn<QByteArray>("avant");    // the previous reply ("": none)
+        QTest::addColumn<QByteArray>("reponse");
+        QTest::addColumn<QByteArray>("texte");
+        QTest::newRow("LF alone, first reply") << QByteArray() << QByteArray("\n") << QByteArray();
+        QTest::newRow("LF alone after a CR LF flushed") << QByteArray("1\r\n") << QByteArray("\n") << QByteArray();
+        QTest::newRow("LF alone after a LF reply") << QByteArray("1\n") << QByteArray("\n") << QByteArray();
+        QTest::newRow("late LF, then LF alone") << QByteArray("1\r") << QByteArray("\n\n") << QByteArray();
+        QTest::newRow("late LF, then text") << QByteArray("1\r") << QByteArray("\nAB\r\n") << QByteArray("AB");
+    }
+    void emptyReply()
+    {
+        QFETCH(QByteArray, avant);
+        QFETCH(QByteArray, reponse);
+        QFETCH(QByteArray, texte);
+        QTemporaryDir dir;
+        port->startTrace(dir.filePath("t.trc"), dir.filePath("t.log"));
+        // Each reader in turn after the same previous reply; a completed reply is logged.
+        for (int lecteur = 0; lecteur < 3; ++lecteur) {
+            if (!avant.isEmpty()) {
+                inst->sayLater(avant);
+                QCOMPARE(ech->GetString("P?"), QByteArray("1"));
+                if (avant.endsWith('\n'))
+                    QTest::qWait(30);   // the whole line is in before the next command
+            }
+            inst->sayLater(reponse);
+            if (lecteur == 0)
+                QCOMPARE(ech->GetString("Q?"), texte);
+            else if (lecteur == 1)
+                QCOMPARE(ech->GetBool("Q?"), false);
+            else
+                QCOMPARE(ech->GetInt("Q?", -7), -7);
+            QCOMPARE(port->logEntries().count(QStringLiteral("reponse=") + QString::fromLatin1(texte)), lecteur + 1);
+        }
+    }
+
+    // The far end of the line closes while a reply is awaited: the wait ends at once with
+    // the port's reason, not with the time-out of a silent instrument.
+    void lineClosedDuringWait_data()
+    {
+        QTest::addColumn<bool>("lente");
+        QTest::newRow("GetString") << false;
+        QTest::newRow("EnvoieCommandeLente") << true;
+    }
+    void lineClosedDuringWait()
+    {
+        QFETCH(bool, lente);
+        QTimer::singleShot(50, [this] {
+            ::close(inst->master);
+            inst->master = -1;
+        });
+        try {
+            if (lente)
+                ech->EnvoieCommandeLente(":DIG CHAN1");
+            else
+                ech->GetString(":TIM:SCAL?");
+            QFAIL("no error");
+        } catch (const EserieError &e) {
+            QFAIL(qPrintable(e.texte));
+        } catch (const EPortError &e) {
+            QVERIFY2(e.texte.contains(QString::fromUtf8("COM1")) && e.texte.contains(QString::fromUtf8("coupée")),
+                     qPrintable(e.texte));
+        }
+        QVERIFY(!port->Open());
+        // The next exchange says the same, without waiting.
+        QVERIFY_THROWS_EXCEPTION(EPortError, ech->GetString("*IDN?"));
+        QCOMPARE(port->raisonPerte().contains(QString::fromUtf8("coupée")), true);
     }
 
     void readers_data()
@@ -181,6 +258,8 @@ private slots:
     void stopFlag()
     {
         // The LF of an earlier CR LF, arriving after the flush, does not end the wait.
+        inst->sayLater("1\r");
+        QCOMPARE(ech->GetString("A?"), QByteArray("1"));
         inst->sayLater("\n", 5);
         QTimer::singleShot(60, [] { arretAcquisition = true; });
         try {
@@ -258,6 +337,60 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EAlreadyOpen, other.setOpen(true));
         QVERIFY(TPortSerie::PortPresent(1));
         QVERIFY(!TPortSerie::PortPresent(2));
+    }
+
+    // Only terminal devices are ports: a device in use or one the account may not open
+    // counts, a path that is no terminal does not.
+    void portPresent()
+    {
+        QTemporaryDir dir;
+        QFile f(dir.filePath("fichier"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        qputenv("ONDIVAR_PORTS", ("1=" + inst->slave + ";2=/dev/null;3=" + f.fileName() + ";4=" + dir.path()
+                                  + ";5=" + dir.filePath("absent")).toLatin1());
+        QVERIFY(TPortSerie::PortPresent(1));   // held by the fixture's port: in use
+        port->setOpen(false);
+        QVERIFY(TPortSerie::PortPresent(1));   // free
+        for (int n = 2; n <= 6; ++n)
+            QVERIFY2(!TPortSerie::PortPresent(n), qPrintable(PortMap::devicePath(n)));
+
+        // Without the right to open it (root may open everything: the check runs in a child
+        // under another account).
+        QVERIFY(QFile::setPermissions(f.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        auto sansDroits = [&]() -> int {
+            int rc = 0;
+            if (!TPortSerie::PortPresent(1)) rc |= 1;
+            if (TPortSerie::PortPresent(3)) rc |= 2;
+            TPortSerie p;
+            p.setComNumber(1);
+            try {
+                p.setOpen(true);
+                rc |= 4;
+            } catch (const EAccesRefuse &e) {
+                if (!e.texte.contains(QStringLiteral("(sudo adduser $USER "))
+                    || !e.texte.contains(QStringLiteral(", puis se reconnecter)")))
+                    rc |= 8;
+            } catch (const EPortError &) {
+                rc |= 16;
+            }
+            return rc;
+        };
+        if (::geteuid() != 0) {
+            QVERIFY(QFile::setPermissions(inst->slave, QFileDevice::Permissions()));
+            QCOMPARE(sansDroits(), 0);
+            return;
+        }
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(64);
+            ::_exit(sansDroits());
+        }
+        int statut = 0;
+        QCOMPARE(::waitpid(pid, &statut, 0), pid);
+        QVERIFY(WIFEXITED(statut));
+        QCOMPARE(WEXITSTATUS(statut), 0);
     }
 
     void portMapEnvironment()

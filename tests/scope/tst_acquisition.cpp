@@ -9,10 +9,14 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
+#include <fcntl.h>
 #include <memory>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -77,7 +81,8 @@ public:
         const QByteArray first = sim->readLine().trimmed();
         if (!first.startsWith("PTY "))
             return false;
-        qputenv("ONDIVAR_PORTS", "1=" + first.mid(4));
+        ligneSim = first.mid(4);
+        qputenv("ONDIVAR_PORTS", "1=" + ligneSim);
         return true;
     }
     void arreteSim()
@@ -113,6 +118,7 @@ public:
 
     QTemporaryDir dossier;
     QString journal;
+    QByteArray ligneSim;
     int numero = 0;
     std::unique_ptr<QProcess> sim;
     Vue vue;
@@ -151,6 +157,97 @@ const QStringList kVoieAgilent(int n, int points)
             ":WAV:XOR?", ":WAV:XREF?", ":WAV:YINC?", ":WAV:YOR?", ":WAV:YREF?", ":CHAN" + c + ":INV?", ":WAV:DATA?"};
 }
 
+// Rank (1-based) among the simulator's queries of the n-th `requete` in its echo log: the
+// simulator's faults apply from a query rank on (--fault-after).
+int rangDeRequete(const QString &journal, const QByteArray &requete, int n)
+{
+    QFile f(journal);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    int rang = 0;
+    for (const QByteArray &ligne : f.readAll().split('\n'))
+        for (const QByteArray &partie : ligne.split(';'))
+            if (partie.contains('?')) {
+                ++rang;
+                if (partie.trimmed() == requete && --n == 0)
+                    return rang;
+            }
+    return -1;
+}
+
+// A line the test can cut: the program's side is a pseudo-terminal whose other side the test
+// holds and relays to the simulator's line; after `seuil` bytes of the reply to ":WAV:DATA?"
+// the test closes its side, as an adapter pulled out mid-block.
+class Relais {
+public:
+    bool ouvre(const QByteArray &ligneSim, qint64 s)
+    {
+        seuil = s;
+        maitre = posix_openpt(O_RDWR | O_NOCTTY);
+        if (maitre < 0 || grantpt(maitre) != 0 || unlockpt(maitre) != 0)
+            return false;
+        esclave = QByteArray(ptsname(maitre));
+        sim = ::open(ligneSim.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (sim < 0)
+            return false;
+        for (int fd : {maitre, sim}) {
+            termios t{};
+            tcgetattr(fd, &t);
+            cfmakeraw(&t);
+            tcsetattr(fd, TCSANOW, &t);
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        }
+        versSim = std::make_unique<QSocketNotifier>(maitre, QSocketNotifier::Read);
+        QObject::connect(versSim.get(), &QSocketNotifier::activated, [this] { depuisProgramme(); });
+        versProgramme = std::make_unique<QSocketNotifier>(sim, QSocketNotifier::Read);
+        QObject::connect(versProgramme.get(), &QSocketNotifier::activated, [this] { depuisSim(); });
+        return true;
+    }
+    ~Relais()
+    {
+        versSim.reset();
+        versProgramme.reset();
+        if (maitre >= 0) ::close(maitre);
+        if (sim >= 0) ::close(sim);
+    }
+    void depuisProgramme()
+    {
+        char buf[4096];
+        ssize_t n;
+        while (maitre >= 0 && (n = ::read(maitre, buf, sizeof buf)) > 0) {
+            commandes.append(buf, n);
+            if (commandes.contains(":WAV:DATA?"))
+                compte = true;
+            if (::write(sim, buf, size_t(n)) != n)
+                qWarning("relay to the simulator fell short");
+        }
+    }
+    void depuisSim()
+    {
+        char buf[4096];
+        ssize_t n;
+        while ((n = ::read(sim, buf, sizeof buf)) > 0) {
+            if (maitre < 0)
+                continue;   // the line is cut: what the simulator still sends is lost
+            const qint64 garde = compte ? std::min<qint64>(n, seuil - passes) : n;
+            if (garde > 0 && ::write(maitre, buf, size_t(garde)) != garde)
+                qWarning("relay to the program fell short");
+            if (compte && (passes += garde) >= seuil) {
+                versSim.reset();
+                ::close(maitre);
+                maitre = -1;
+                coupe.start();
+            }
+        }
+    }
+    int maitre = -1, sim = -1;
+    QByteArray esclave, commandes;
+    qint64 seuil = 0, passes = 0;
+    bool compte = false;
+    QElapsedTimer coupe;
+    std::unique_ptr<QSocketNotifier> versSim, versProgramme;
+};
+
 const char *kCH1 = "sine,1.5,1000,0,0.25";
 const char *kCH2 = "triangle,0.8,2000,30,-0.1";
 
@@ -186,6 +283,10 @@ private slots:
     void autresRefus();
     void rigolFinDEnregistrement();
     void seframStopNInterromptPas();
+    void ligneCoupeeParLeTest();
+    void lectureIncompleteGardeCH1();
+    void rigolVoieNulle();
+    void fiOrigineDesTemps();
 };
 
 void TestAcquisition::hpAgilentDirect()
@@ -365,8 +466,11 @@ void TestAcquisition::ligneDebrancheeEnPleinBloc()
     Banc b;
     QVERIFY(b.demarre(oHewlett, 0, {"--model", "54645A", "--ch1", kCH1, "--init", ":BLANK CHAN2", "--fault", "hangup"}));
     b.acq->Enregistre();
-    QCOMPARE(b.vue.messages, QStringList{"Acquisition de CH1 non effectuée par l'ordinateur (time out) HP"});
-    QVERIFY(!b.acq->Voie[1].Activee && !b.acq->AcqAsauver);
+    // The read ends on the port's reason: nothing more can come on a line that went away.
+    QCOMPARE(b.vue.messages.size(), 1);
+    QVERIFY2(b.vue.messages[0].contains(QString::fromUtf8("est coupée")), qPrintable(b.vue.messages[0]));
+    QVERIFY(!b.acq->Voie[1].Activee && !b.acq->AcqAsauver && !b.port->Open());
+    QCOMPARE(b.acq->voiesNonLues(), QStringList{"CH1"});
     // Another line, the same window: the read works.
     b.sim->waitForFinished(3000);
     QVERIFY(b.lanceSim({"--model", "54645A", "--ch1", kCH1}));
@@ -531,6 +635,89 @@ void TestAcquisition::seframStopNInterromptPas()
                               "Debut boucle d'attente"}, &manque), qPrintable(manque));
     QVERIFY(!log.filter(QRegularExpression("^Fin boucle d'attente N=500duree=\\d+[.,]\\d\\d$")).isEmpty());
     QVERIFY(dansLOrdre(log, {"Nbre=1014;voie=1", "Sortie litVoie1"}));   // 14 header bytes + 500 samples
+}
+
+void TestAcquisition::ligneCoupeeParLeTest()
+{
+    // 1000 Agilent samples are 2000 bytes: the line closes after 600 of them.
+    Banc b;
+    QVERIFY(b.lanceSim({"--model", "54622D", "--ch1", kCH1, "--ch2", kCH2}));
+    constructeur = oAgilent;
+    Relais r;
+    QVERIFY(r.ouvre(b.ligneSim, 600));
+    qputenv("ONDIVAR_PORTS", "1=" + r.esclave);
+    b.port = std::make_unique<TPortSerie>();
+    b.port->setComNumber(1);
+    b.port->setOpen(true);
+    b.echange = std::make_unique<TEchange>(*b.port);
+    b.acq = std::make_unique<TAcquisitionOsc>(*b.echange, &b.vue);
+    b.acq->choisitNombres();
+    QCOMPARE(b.acq->NbrePoints, 1000);
+    b.acq->Enregistre();
+    QVERIFY(r.coupe.isValid());
+    qInfo("read ended %lld ms after the line closed", r.coupe.elapsed());
+    // Not the time-out of a silent instrument: the port's own words, and the read ends there.
+    QCOMPARE(b.vue.messages.size(), 1);
+    QVERIFY2(b.vue.messages[0].startsWith(QString::fromUtf8("La liaison série COM1")) && b.vue.messages[0].contains(QString::fromUtf8("coupée")),
+             qPrintable(b.vue.messages[0]));
+    QVERIFY(!b.port->Open());
+    QVERIFY(!b.acq->AcqAsauver && !b.acq->Voie[1].Activee && !b.acq->Voie[2].Activee && b.vue.repos);
+    QCOMPARE(b.acq->voiesNonLues(), (QStringList{"CH1", "CH2"}));
+    QCOMPARE(r.commandes.count(":WAV:DATA?"), 1);
+}
+
+void TestAcquisition::lectureIncompleteGardeCH1()
+{
+    // CH1 complete, CH2's block cut short: CH1's record stays to be saved or sent (the last
+    // channel's flag alone would throw it away), and the read says CH2 is missing.
+    int rang = -1;
+    {
+        Banc propre;
+        QVERIFY(propre.demarre(oAgilent, 0, {"--model", "54622D", "--ch1", kCH1, "--ch2", kCH2}));
+        propre.acq->Enregistre();
+        rang = rangDeRequete(propre.journal, ":WAV:DATA?", 2);
+    }
+    QVERIFY(rang > 0);
+    Banc b;
+    QVERIFY(b.demarre(oAgilent, 0, {"--model", "54622D", "--ch1", kCH1, "--ch2", kCH2, "--fault", "truncate",
+                                    "--fault-after", QString::number(rang)}));
+    // CH2's wait runs out at once; CH1's block has its time.
+    b.vue.surPompe = [&] { b.vue.saut = b.acq->VoieCourante == 2 ? 500 : 0; };
+    b.acq->Enregistre();
+    QCOMPARE(b.vue.messages, QStringList{"Acquisition de CH2 non effectuée par l'ordinateur (time out) HP"});
+    QVERIFY(b.acq->Voie[1].Activee && !b.acq->Voie[2].Activee);
+    QVERIFY(b.acq->AcqFaite && b.acq->AcqAsauver && b.vue.acqFaite);
+    QCOMPARE(b.acq->NbrePointsLu, 1000);
+    QVERIFY(b.ecart(1, signal(kCH1)) <= 1.0);
+    QCOMPARE(b.acq->voiesNonLues(), QStringList{"CH2"});
+}
+
+void TestAcquisition::rigolVoieNulle()
+{
+    // CH2 far off the screen: its serial record is nothing but raw zeros. Trimmed as a
+    // record, it would leave no sample of CH1 either; it is no record, CH1 keeps its count.
+    Banc b;
+    QVERIFY(b.demarre(oRigol, 0, {"--model", "DS1102E", "--ch1", kCH1, "--ch2", "sine,0,1000,0,20"}));
+    b.acq->Enregistre();
+    QCOMPARE(b.vue.messages, QStringList{});
+    QCOMPARE(b.acq->NbrePointsLu, 8192);
+    QVERIFY(b.acq->Voie[1].Activee && !b.acq->Voie[2].Activee && b.acq->AcqAsauver && b.vue.acqFaite);
+    QVERIFY(b.ecart(1, signal(kCH1)) <= 1.0);
+    QCOMPARE(b.acq->voiesNonLues(), QStringList{"CH2"});
+}
+
+void TestAcquisition::fiOrigineDesTemps()
+{
+    // The FI block carries the sample period only: times count from the record's start,
+    // whatever origin an earlier read (another instrument, another maker) left behind.
+    Banc b;
+    QVERIFY(b.demarre(oFI, 0, {"--model", "FI3104", "--ch1", kCH1, "--init", ":CHAN2:DISP OFF"}));
+    b.acq->Voie[0].origine = 2.5e-3;
+    b.acq->Voie[0].reference = 40;
+    b.acq->Enregistre();
+    QCOMPARE(b.vue.messages, QStringList{});
+    QCOMPARE(b.acq->Voie[0].valeurR(0), 0.0);
+    QVERIFY(b.ecart(1, signal(kCH1)) <= 1.0);
 }
 
 QTEST_GUILESS_MAIN(TestAcquisition)

@@ -86,6 +86,39 @@ private slots:
         QVERIFY(texte.contains(QStringLiteral("LIGNE")));
     }
 
+    // CH2's block cut short: the page holds CH1, and the exit code tells the script the read
+    // was incomplete.
+    void lectureIncomplete()
+    {
+        int rang = 0;
+        {
+            TBancOsc propre;
+            const QString journal = propre.chemin(QStringLiteral("echo.txt"));
+            QVERIFY(propre.demarreSim({"--model", "54622D", "--echo-log", journal}));
+            const Sortie s = acquire({"-o", propre.chemin(QStringLiteral("p.kvx")), "--points", "500"});
+            QVERIFY2(s.rc == 0, qPrintable(s.err));
+            QFile f(journal);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            int vues = 0;
+            for (const QByteArray &ligne : f.readAll().split('\n'))
+                for (const QByteArray &partie : ligne.split(';'))
+                    if (partie.contains('?') && vues < 2) {
+                        ++rang;
+                        if (partie.trimmed() == ":WAV:DATA?")
+                            ++vues;
+                    }
+            QCOMPARE(vues, 2);
+        }
+        TBancOsc banc;
+        QVERIFY(banc.demarreSim({"--model", "54622D", "--fault", "truncate", "--fault-after", QString::number(rang)}));
+        const QString nom = banc.chemin(QStringLiteral("page.kvx"));
+        const Sortie s = acquire({"-o", nom, "--points", "500"});
+        QCOMPARE(s.rc, 3);
+        QVERIFY2(s.err.contains(QString::fromUtf8("Lecture incomplète : CH2 affichée par l'oscilloscope n'a pas pu être lue")),
+                 qPrintable(s.err));
+        QVERIFY(QFile::exists(nom));
+    }
+
     // Refusals: counts outside the maker's list (with the list), bad options.
     void refus_data()
     {

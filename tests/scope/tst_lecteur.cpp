@@ -51,6 +51,8 @@ private slots:
     void limiteDuTampon_data();
     void limiteDuTampon();
     void periodeDeGDS();
+    void periodeInutilisable_data();
+    void periodeInutilisable();
     void traceGDS2000();
     void valeursPhysiques();
 };
@@ -231,6 +233,33 @@ void TestLecteur::periodeDeGDS()
     r.arme(TLecteur::rigol, 1);
     r.lit(octets({0, 4, 0, 0}).constData(), 4);
     QCOMPARE(r.Voie[0].increment, 12e-3 / 1024);
+}
+
+// A period that is no positive number would make every time of the record NaN or
+// backwards: the time-base value read before the transfer stays.
+void TestLecteur::periodeInutilisable_data()
+{
+    QTest::addColumn<TLecteur>("lecteur");
+    QTest::addColumn<QByteArray>("reponse");
+    const QByteArray donnees = QByteArray(4, '\0') + octets({0, 1});
+    QTest::newRow("gds800 NaN") << TLecteur::gds800 << "#12" + octets({0x00, 0x00, 0xC0, 0x7F}) + donnees;
+    QTest::newRow("gds800 infinity") << TLecteur::gds800 << "#12" + octets({0x00, 0x00, 0x80, 0x7F}) + donnees;
+    QTest::newRow("gds800 zero") << TLecteur::gds800 << "#12" + octets({0, 0, 0, 0}) + donnees;
+    QTest::newRow("fi negative") << TLecteur::fi << "#12" + octets({0x00, 0x00, 0x80, 0xBF}) + donnees;
+    QTest::newRow("gds2000 negative") << TLecteur::gds2000 << "Sampling Period,-2e-6;" + ieee(octets({0, 1}));
+    QTest::newRow("gds2000 zero") << TLecteur::gds2000 << "Sampling Period,0;" + ieee(octets({0, 1}));
+    QTest::newRow("gds2000 INF") << TLecteur::gds2000 << "Sampling Period,INF;" + ieee(octets({0, 1}));
+}
+void TestLecteur::periodeInutilisable()
+{
+    QFETCH(TLecteur, lecteur);
+    QFETCH(QByteArray, reponse);
+    Lecteur l;
+    l.Voie[0].increment = 5e-6;
+    l.arme(lecteur, 1);
+    l.lit(reponse.constData(), reponse.size());
+    QVERIFY(l.AcqFaite);
+    QCOMPARE(l.Voie[0].increment, 5e-6);
 }
 
 void TestLecteur::traceGDS2000()

@@ -89,6 +89,7 @@ private slots:
     void blockFaults();
     void triangleFollowsSine();
     void heldLineIsAlreadyOpen();
+    void hangupClosesLineAndExits();
 };
 
 void TestSim::splitNormalisesHeaders()
@@ -417,6 +418,18 @@ void TestSim::heldLineIsAlreadyOpen()
     QVERIFY(TPortSerie::PortPresent(7));
     proc.kill();
     proc.waitForFinished(3000);
+}
+
+void TestSim::hangupClosesLineAndExits()
+{
+    // A short block goes out while the command is still being handled: the line closes
+    // inside the simulator's own read of it, which must end it cleanly, not crash it.
+    Sim sim({"--baud", "230400", "--model", "54645A", "--fault", "hangup"});
+    QVERIFY(sim.ok());
+    sim.send(":WAV:POIN 10;:WAV:DATA?\n");
+    QVERIFY(sim.proc.waitForFinished(5000));
+    QCOMPARE(sim.proc.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.proc.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSim)
