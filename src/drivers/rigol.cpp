@@ -9,6 +9,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -169,6 +170,8 @@ void TRigol::Query(const QByteArray &SCPI, QByteArray &reponse)
     reponse.clear();
     if (isVisa) {
         visa_.getString(SCPI, reponse);
+        if (dialecteSiglent())
+            reponse = SansEnTeteSiglent(SCPI, reponse);
         return;
     }
     if (Ecrit(SCPI) == 0)
@@ -198,6 +201,28 @@ bool TRigol::QueryBool(const QByteArray &SCPI)
 {
     const QByteArray r = Query(SCPI);
     return r.contains("ON") || r.contains('1');
+}
+
+QByteArray TRigol::SansEnTeteSiglent(const QByteArray &SCPI, const QByteArray &reponse)
+{
+    // Common commands ("*IDN?") carry no header; their replies may hold spaces.
+    if (SCPI.startsWith('*'))
+        return reponse;
+    const qsizetype espace = reponse.indexOf(' ');
+    if (espace <= 0 || !std::isalpha(quint8(reponse.at(0))))
+        return reponse;
+    for (qsizetype k = 0; k < espace; ++k) {
+        const char c = reponse.at(k);
+        if (!std::isalnum(quint8(c)) && c != ':' && c != '_')
+            return reponse;
+    }
+    QByteArray reste = reponse.mid(espace + 1).trimmed();
+    // A parameter query repeats its parameter: "C1:PAVA RMS,7.07E-01V".
+    const qsizetype question = SCPI.indexOf('?');
+    const QByteArray parametre = question >= 0 ? SCPI.mid(question + 1).trimmed().toUpper() : QByteArray();
+    if (!parametre.isEmpty() && reste.toUpper().startsWith(parametre + ','))
+        reste.remove(0, parametre.size() + 1);
+    return reste;
 }
 
 double TRigol::LitNombreRigol(const QByteArray &reponse)
@@ -268,10 +293,35 @@ void TRigol::QueryWave(int voie)
 {
     if (voie != 1 && voie != 2)
         return;
-    if (dialecteSiglent())
-        litVoieSiglent(voie);
-    else
-        litVoieRigol(voie);
+    verifieLiaison();
+    try {
+        if (dialecteSiglent())
+            litVoieSiglent(voie);
+        else
+            litVoieRigol(voie);
+    } catch (const EserieError &) {
+        if (!isVisa && !perte().isEmpty()) {
+            FnumDevice = 0;
+            FermeUSB();
+        }
+        throw;
+    }
+    // A link lost during the read would pass for a channel switched off.
+    verifieLiaison();
+}
+
+void TRigol::verifieLiaison()
+{
+    const QString p = perte();
+    if (!p.isEmpty()) {
+        if (!isVisa) {
+            FnumDevice = 0;   // the next opening lists the instruments again
+            FermeUSB();
+        }
+        echec(p);
+    }
+    if (!open())
+        echec(QStringLiteral("Aucune liaison ouverte avec l'oscilloscope : le brancher, puis appuyer sur « Test »"));
 }
 
 namespace {
@@ -315,19 +365,31 @@ void litReponse(TRigolVisa &visa, bool parVisa, TCollecteur &c)
 
 QString nomVoie(int n) { return QStringLiteral("CH%1").arg(n); }
 
-// Reports what went wrong with a reply, once the bytes that came are stored.
-void verifie(const TCollecteur &c, int n)
+// Reports what went wrong with a reply, once the bytes that came are stored; perte, when
+// not empty, tells that the link went with it.
+void verifie(const TCollecteur &c, int n, const QString &perte)
 {
+    const QString suite = perte.isEmpty() ? QString() : QStringLiteral(". ") + perte;
     if (c.enteteInvalide())
-        echec(QStringLiteral("En-tête du bloc de données illisible sur la voie %1").arg(nomVoie(n)));
+        echec(QStringLiteral("En-tête du bloc de données illisible sur la voie %1").arg(nomVoie(n)) + suite);
     if (c.stockes() == 0)
-        echec(QStringLiteral("Aucune donnée reçue de l'oscilloscope sur la voie %1").arg(nomVoie(n)));
+        echec(QStringLiteral("Aucune donnée reçue de l'oscilloscope sur la voie %1").arg(nomVoie(n)) + suite);
     if (c.avecEntete() && c.recus() < c.annonce())
         echec(QStringLiteral("Bloc de données incomplet sur la voie %1 : %2 octets reçus sur %3 annoncés")
-                  .arg(nomVoie(n)).arg(c.recus()).arg(c.annonce()));
+                  .arg(nomVoie(n)).arg(c.recus()).arg(c.annonce()) + suite);
 }
 
 } // namespace
+
+QString TRigol::perte() const
+{
+    if (isVisa)
+        return visa_.liaisonPerdue() ? visa_.messageLiaisonPerdue() : QString();
+    return FnumDevice > 0 && USBPerdu(0)
+               ? QStringLiteral("Liaison perdue avec l'oscilloscope USB : vérifier le câble et l'oscilloscope, "
+                                "puis appuyer sur « Test »")
+               : QString();
+}
 
 void TRigol::litVoieRigol(int n)
 {
@@ -357,7 +419,7 @@ void TRigol::litVoieRigol(int n)
     const qint64 total = c.avecEntete() ? c.annonce() : c.recus();
     if (total > 0)
         Fincrement[0] = Fdeltat * 12 / double(total);
-    verifie(c, n);
+    verifie(c, n, perte());
 }
 
 void TRigol::litVoieSiglent(int n)
@@ -378,7 +440,7 @@ void TRigol::litVoieSiglent(int n)
     TCollecteur c(TCollecteur::Dialecte::Siglent, data[size_t(n)].data(), NbreMaxOctets);
     litReponse(visa_, true, c);
     NbrePointsRigol = c.stockes();
-    verifie(c, n);
+    verifie(c, n, perte());
 }
 
 // ---- Samples ---------------------------------------------------------------------------

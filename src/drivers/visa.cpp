@@ -36,6 +36,7 @@ public:
     void efface() override { dev_.efface(); }
     bool attendDonnees(int) override { return false; }
     bool finDeMessageConnue() const override { return true; }
+    bool perdue() const override { return dev_.perdu(); }
 
 private:
     TUsbtmc dev_;
@@ -129,6 +130,11 @@ public:
     }
 
     bool finDeMessageConnue() const override { return false; }
+    // The bytes that came before the far end closed are still read first.
+    bool perdue() const override
+    {
+        return s_.state() != QAbstractSocket::ConnectedState && s_.bytesAvailable() == 0;
+    }
 
 private:
     QTcpSocket s_;
@@ -273,9 +279,25 @@ QByteArray TRigolVisa::question(const QByteArray &commande)
     return r;
 }
 
+void TRigolVisa::constate()
+{
+    if (FVisa_open && sess && sess->perdue()) {
+        perdue_ = true;
+        ferme();
+    }
+}
+
+QString TRigolVisa::messageLiaisonPerdue() const
+{
+    return QStringLiteral("Liaison perdue avec l'oscilloscope (%1) : la session est fermée. "
+                          "Vérifier le câble ou le réseau et l'oscilloscope, puis appuyer sur « Test »")
+        .arg(ressource_);
+}
+
 void TRigolVisa::ouvre()
 {
     FVisa_open = false;
+    perdue_ = false;
     FnomVisaCom.clear();
     FnomVisaCom << chercheRessources(QStringLiteral("USB?*"));
     for (const QString &n : chercheRessources(QStringLiteral("TCPIP?*")))
@@ -283,7 +305,8 @@ void TRigolVisa::ouvre()
             FnomVisaCom << n;
     if (FnomVisaCom.isEmpty())
         return;
-    sess = ouvreRessource(FnomVisaCom.first(), delai_);
+    ressource_ = FnomVisaCom.first();
+    sess = ouvreRessource(ressource_, delai_);
     if (!sess)
         return;
     FVisa_open = true;
@@ -296,11 +319,8 @@ void TRigolVisa::ouvre()
     }
     buf = ident;
     identificateur = ident;
+    // A Siglent's header setting is left alone: its replies are read past the header.
     isSIGLENT = estSiglent(ident);
-    if (isSIGLENT) {
-        // Replies without the command header, so that numbers and booleans read as values.
-        sess->ecrit("CHDR OFF", delai_);
-    }
 }
 
 void TRigolVisa::ferme()
@@ -314,7 +334,9 @@ bool TRigolVisa::send(const QByteArray &texte)
     TGardeVisa garde(*this);
     if (!garde.libre() || !FVisa_open || !sess)
         return false;
-    return sess->ecrit(texte, delai_);
+    const bool ok = sess->ecrit(texte, delai_);
+    constate();
+    return ok;
 }
 
 int TRigolVisa::get_response(QByteArray &reponse)
@@ -324,6 +346,7 @@ int TRigolVisa::get_response(QByteArray &reponse)
     if (!garde.libre() || !FVisa_open || !sess)
         return 0;
     reponse = sess->lit(LectureMax, delai_, true, nullptr);
+    constate();
     return int(reponse.size());
 }
 
@@ -331,6 +354,8 @@ void TRigolVisa::getString(const QByteArray &commande, QByteArray &reponse)
 {
     TGardeVisa garde(*this);
     buf = garde.libre() ? question(commande) : QByteArray();
+    if (garde.libre())
+        constate();
     reponse = buf;
 }
 
@@ -343,6 +368,7 @@ int TRigolVisa::get_WavData(QByteArray &donnees, int attenteMs, bool *fin)
     if (!garde.libre() || !sess)
         return 0;
     donnees = sess->lit(LectureMax, attenteMs < 0 ? delai_ : attenteMs, false, fin);
+    constate();
     return int(donnees.size());
 }
 
@@ -351,7 +377,9 @@ bool TRigolVisa::attendDonnees(int ms)
     TGardeVisa garde(*this);
     if (!garde.libre() || !sess)
         return false;
-    return sess->attendDonnees(ms);
+    const bool ok = sess->attendDonnees(ms);
+    constate();
+    return ok;
 }
 
 bool TRigolVisa::finDeMessageConnue() const { return sess && sess->finDeMessageConnue(); }

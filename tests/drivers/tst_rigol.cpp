@@ -132,6 +132,31 @@ private slots:
         });
     }
 
+    // Siglent replies past their header, in both header forms and without one.
+    void enTetesSiglent_data()
+    {
+        QTest::addColumn<QByteArray>("commande");
+        QTest::addColumn<QByteArray>("reponse");
+        QTest::addColumn<QByteArray>("valeur");
+        QTest::newRow("short") << QByteArray("C1:VDIV?") << QByteArray("C1:VDIV 5.00E-01V") << QByteArray("5.00E-01V");
+        QTest::newRow("long") << QByteArray("C1:VDIV?") << QByteArray("C1:VOLT_DIV 5.00E-01V") << QByteArray("5.00E-01V");
+        QTest::newRow("off") << QByteArray("C1:VDIV?") << QByteArray("5.00E-01V") << QByteArray("5.00E-01V");
+        QTest::newRow("channel 1 off") << QByteArray("C1:TRA?") << QByteArray("C1:TRA OFF") << QByteArray("OFF");
+        QTest::newRow("parameter") << QByteArray("C2:PAVA? RMS") << QByteArray("C2:PAVA RMS,7.07E-01V") << QByteArray("7.07E-01V");
+        QTest::newRow("parameter, header off") << QByteArray("C2:PAVA? RMS") << QByteArray("7.07E-01V") << QByteArray("7.07E-01V");
+        QTest::newRow("sample rate") << QByteArray("SARA?") << QByteArray("SARA 1.00GSa/s") << QByteArray("1.00GSa/s");
+        QTest::newRow("common command") << QByteArray("*IDN?") << QByteArray("Siglent Technologies,SDS1202X-E")
+                                        << QByteArray("Siglent Technologies,SDS1202X-E");
+        QTest::newRow("empty") << QByteArray("TDIV?") << QByteArray() << QByteArray();
+    }
+    void enTetesSiglent()
+    {
+        QFETCH(QByteArray, commande);
+        QFETCH(QByteArray, reponse);
+        QFETCH(QByteArray, valeur);
+        QCOMPARE(TRigol::SansEnTeteSiglent(commande, reponse), valeur);
+    }
+
     void identification_data()
     {
         QTest::addColumn<QByteArray>("idn");
@@ -194,9 +219,12 @@ private slots:
                 QCOMPARE(rigol->QueryFloatSiglent("SARA?"), 1e5);
                 QCOMPARE(rigol->QueryFloatSiglent("C1:VDIV?"), 0.5);
                 QVERIFY(rigol->QueryBool("C1:TRA?"));
-                QVERIFY(!rigol->QueryBool("C1:INVS?"));   // "OFF", the header is off
+                QVERIFY(!rigol->QueryBool("C1:INVS?"));   // "C1:INVS OFF": read past the header
                 QVERIFY(rigol->QueryBool("C2:INVS?"));
                 QVERIFY(std::fabs(rigol->QueryFloatSiglent("C1:PAVA? RMS") - std::sqrt(0.5)) < 0.01);
+                QByteArray chdr;
+                visa->getString("CHDR?", chdr);
+                QCOMPARE(chdr, QByteArray("CHDR SHORT"));   // the user's setting, untouched
             } else {
                 QCOMPARE(rigol->QueryFloat(":TIM:SCAL?"), 1e-3);
                 QCOMPARE(rigol->QueryFloat(":CHAN1:SCAL?"), 0.5);
@@ -414,6 +442,73 @@ private slots:
             QVERIFY2(std::isnan(p), qPrintable(QString::number(p)));
         else
             QVERIFY2(std::fabs(p - phase) <= 2.0, qPrintable(QString::number(p)));
+    }
+
+    // An instrument that goes away is reported, its session closed, and the next opening
+    // finds it again once it is back (same address, same device name).
+    void liaisonPerdue_data()
+    {
+        QTest::addColumn<QString>("modele");
+        QTest::addColumn<bool>("usb");
+        QTest::newRow("DS1000Z tcp") << "DS1000Z" << false;
+        QTest::newRow("SDS tcp") << "SDS1000X-E" << false;
+        QTest::newRow("DS1000Z visa usb") << "DS1000Z" << true;
+        QTest::newRow("DS1000E usb") << "DS1000E" << true;
+    }
+    void liaisonPerdue()
+    {
+        QFETCH(QString, modele);
+        QFETCH(bool, usb);
+        visa->setDelai(800);
+        setDelaiUSB(800);
+        const bool parVisa = !(usb && modele == "DS1000E");
+        auto ouvre = [&](const QStringList &args) {
+            sim = std::make_unique<SimRigol>(args, usb ? dossierUSB() : QString());
+            if (!sim->ok())
+                return false;
+            if (!parVisa) {
+                rigol->setOpen(true);
+                return rigol->open();
+            }
+            if (!usb)
+                qputenv("ONDIVAR_VISA", sim->ressource.toLatin1());
+            visa->setOpen(true);
+            rigol->isVisa = true;
+            return rigol->open();
+        };
+        QVERIFY(ouvre({"--model", modele}));
+        QStringList args = {"--model", modele};
+        if (!usb)
+            args << "--port" << sim->ressource.section("::", 2, 2);
+        rigol->QueryWave(1);
+        QVERIFY(rigol->getActive(1));
+
+        sim.reset();   // the instrument goes away
+        for (int essai = 0; essai < 2; ++essai) {
+            QString message;
+            try {
+                rigol->QueryWave(1);
+            } catch (const EserieError &e) {
+                message = e.message();
+            }
+            // Said when it is found; later reads say there is no link until the next detection.
+            QVERIFY2(message.startsWith(essai == 0 || parVisa ? "Liaison perdue avec l'oscilloscope" : "Aucune liaison"),
+                     qPrintable(message));
+            QVERIFY(message.contains("« Test »"));
+            QVERIFY(!rigol->open());
+        }
+        if (parVisa) {
+            QVERIFY(visa->liaisonPerdue());
+            QVERIFY(visa->messageLiaisonPerdue().contains(visa->ressourceOuverte()));
+        }
+
+        QVERIFY(ouvre(args));   // back: the next detection finds it
+        QVERIFY(!visa->liaisonPerdue());
+        if (!rigol->dialecteSiglent())
+            rigol->getBaseDeTemps();
+        rigol->QueryWave(1);
+        QVERIFY(rigol->getActive(1));
+        QVERIFY(rigol->NbrePointsRigol > 0);
     }
 
     // The two searches of the instrument detection, on the program's objects.

@@ -1,10 +1,13 @@
 // The USB and VISA transports: device list, resource search, opening rules, reply reads
 // and their limits, over the simulator's USBTMC stand-ins and sockets.
+#include "drivers/pilotes.h"
 #include "drivers/usbtmc.h"
 #include "drivers/visa.h"
 #include "link/ticktimer.h"
+#include "measure/unites.h"
 #include "simrigol_client.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -12,6 +15,8 @@
 #include <QtTest>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +41,14 @@ public:
 private:
     QByteArray reponse_;
     QTcpServer serveur_;
+};
+
+// Keeps the messages shown to the user.
+class DialogueNote : public IDialogue {
+public:
+    bool confirm(const QString &m) override { messages << m; return false; }
+    void inform(const QString &m) override { messages << m; }
+    QStringList messages;
 };
 
 QByteArray contenu(const QString &fichier)
@@ -154,7 +167,7 @@ private slots:
         QVERIFY(contenu(log2).isEmpty());
     }
 
-    // The maker's name in any letter case; a Siglent is told to drop its reply headers.
+    // The maker's name in any letter case; a Siglent keeps its reply headers.
     void siglent_data()
     {
         QTest::addColumn<QString>("modele");
@@ -180,9 +193,12 @@ private slots:
         QCOMPARE(v.isSIGLENT, siglent);
         QVERIFY(!v.finDeMessageConnue());
         if (siglent) {
+            // Its header setting is the user's: opening leaves it as it was.
             QByteArray r;
+            v.getString("CHDR?", r);
+            QCOMPARE(r, QByteArray("CHDR SHORT"));
             v.getString("C1:VDIV?", r);
-            QCOMPARE(r, QByteArray("5.00E-01V"));
+            QCOMPARE(r, QByteArray("C1:VDIV 5.00E-01V"));
         }
     }
 
@@ -280,6 +296,57 @@ private slots:
         QVERIFY(ReadUSB(0, &n, b, sizeof b, &fin));
         QCOMPARE(QByteArray(b, n), QByteArray("1.000e-03\n"));
         QVERIFY(fin);
+    }
+
+    // A USBTMC device the user may not open is not "no instrument": the search says so and
+    // names the group and the command that give access; one the user may open says nothing.
+    void accesRefuse_data()
+    {
+        QTest::addColumn<bool>("permis");
+        QTest::newRow("refused") << false;
+        QTest::newRow("allowed") << true;
+    }
+    void accesRefuse()
+    {
+        QFETCH(bool, permis);
+        const QString d = qEnvironmentVariable("ONDIVAR_USBTMC_DIR");
+        QVERIFY(QDir().mkpath(d));
+        const QString chemin = d + "/usbtmc0";
+        {
+            QFile f(chemin);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        // Root opens everything: the search then runs as another user, who may enter the
+        // folders but may not open a file of mode 600.
+        const bool root = ::geteuid() == 0;
+        QVERIFY(::chmod(QFile::encodeName(chemin).constData(), permis ? 0666 : (root ? 0600 : 0000)) == 0);
+        if (root)
+            for (const QString &c : {dir->path(), d})
+                QVERIFY(::chmod(QFile::encodeName(c).constData(), 0755) == 0);
+        DialogueNote note;
+        TDialogueTemporaire installe(&note);
+        CreePilotesRigol();
+        QString ident;
+        bool siglent = false;
+        if (root)
+            QVERIFY(::seteuid(65534) == 0);
+        const bool trouve = RechercheRigolVisa(ident, siglent);
+        const QString message = MessageAccesUSBTMC(chemin);
+        if (root)
+            QVERIFY(::seteuid(0) == 0);
+        LiberePilotesRigol();
+        QVERIFY(!trouve);
+        if (permis) {
+            QVERIFY(message.isEmpty());
+            QVERIFY2(note.messages.isEmpty(), qPrintable(note.messages.join('\n')));
+            return;
+        }
+        QCOMPARE(note.messages.size(), 1);
+        QCOMPARE(note.messages.first(), message);
+        QVERIFY(message.startsWith("Accès refusé à " + chemin));
+        QVERIFY(message.contains("« plugdev »"));
+        QVERIFY(message.contains("sudo adduser $USER plugdev"));
+        QVERIFY(message.contains("docs/rigol-visa.md"));
     }
 
     // A stand-in that goes away mid-reply reads as a failure, not as a hang.
