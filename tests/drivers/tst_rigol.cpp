@@ -314,6 +314,17 @@ private slots:
         QCOMPARE(rigol->NbrePointsRigol, TRigol::NbreMaxOctets);
         if (!rigol->dialecteSiglent())
             QVERIFY(std::fabs(rigol->getIncrement(0) - 12e-3 / 40000) < 1e-15);
+        // The samples kept sit at their own times: a step from the count stored (32 768 over
+        // 12 divisions) would put the last one 2.2 ms late, 61 degrees off the signal.
+        const double pasV = std::fabs(rigol->getIncrement(1));
+        // (The Siglent gives its time step itself, from a sample rate rounded to three digits.)
+        for (int j : {0, 1000, 20000, TRigol::NbreMaxOctets - 1}) {
+            if (rigol->dialecteSiglent())
+                break;
+            const double e = attendu("sine,1,1000,0,0", false, rigol->getValeur(0, j));
+            QVERIFY2(std::fabs(rigol->getValeur(1, j) - e) <= 0.5 * pasV + 1e-9,
+                     qPrintable(QString("%1: %2 au lieu de %3").arg(j).arg(rigol->getValeur(1, j)).arg(e)));
+        }
         QCOMPARE(rigol->Query("*OPC?"), QByteArray("1"));
     }
 
@@ -407,6 +418,50 @@ private slots:
         QVERIFY(std::isnan(rigol->getValeur(1, TRigol::NbreMaxOctets + 1)));
         QVERIFY(std::isnan(rigol->getValeur(3, 0)));
         QCOMPARE(rigol->getReference(0), 0);
+    }
+
+    // The period search on chosen bytes. A first sample right at the mid-level takes the side
+    // of the next one (taken as "below", the search would stop half-way: 50 samples for a
+    // period of 100). Siglent bytes are signed codes: read as unsigned, an offset signal that
+    // crosses code 0 gives the mid-level and the products nonsense (106 degrees for 30).
+    void rechercheDePeriode_data()
+    {
+        QTest::addColumn<bool>("siglent");
+        QTest::addColumn<double>("off1");   // raw units
+        QTest::addColumn<double>("amp2");
+        QTest::addColumn<double>("off2");
+        QTest::addColumn<double>("retard2");   // degrees
+        QTest::addColumn<double>("phase");
+        QTest::newRow("rigol, mid-level at 0") << false << 0.0 << 25.0 << 0.0 << 90.0 << 90.0;
+        QTest::newRow("siglent, offsets across 0") << true << 30.0 << 30.0 << -20.0 << 30.0 << 30.0;
+        QTest::newRow("siglent, centred") << true << 0.0 << 20.0 << 0.0 << -60.0 << -60.0;
+    }
+    void rechercheDePeriode()
+    {
+        QFETCH(bool, siglent);
+        QFETCH(double, off1);
+        QFETCH(double, amp2);
+        QFETCH(double, off2);
+        QFETCH(double, retard2);
+        QFETCH(double, phase);
+        visa->isSIGLENT = siglent;
+        rigol->isVisa = siglent;
+        const int N = 700, periode = 100;
+        auto octet = [siglent](double v) {
+            return siglent ? quint8(qint8(std::clamp(std::round(v), -128.0, 127.0)))
+                           : quint8(std::clamp(std::round(125 + v), 0.0, 255.0));
+        };
+        for (int i = 0; i < N; ++i) {
+            const double w = 2 * std::numbers::pi * i / periode;
+            rigol->data[1][size_t(i)] = octet(40 * std::sin(w) + off1);
+            rigol->data[2][size_t(i)] = octet(amp2 * std::sin(w - retard2 * std::numbers::pi / 180) + off2);
+        }
+        rigol->NbrePointsRigol = N;
+        rigol->Factive[1] = rigol->Factive[2] = true;
+        rigol->chercheZeros();
+        QVERIFY(rigol->periodique());
+        QCOMPARE(rigol->indexZero2() - rigol->indexZero1(), periode);
+        QVERIFY2(std::fabs(rigol->phase() - phase) <= 1.0, qPrintable(QString::number(rigol->phase())));
     }
 
     void phase_data()

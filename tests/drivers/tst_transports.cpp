@@ -227,6 +227,28 @@ private slots:
         QCOMPARE(v.buf, attendu);
     }
 
+    // A socket has no end-of-message mark: a reply that ended only where the instrument
+    // fell silent (to keep the first of two line feeds) would cost the whole time-out on
+    // every query. It ends at its line feed, and the stray second one is not taken for
+    // the next reply.
+    void reponseSocketSansAttente()
+    {
+        InstrumentFixe inst("1\n\n");
+        qputenv("ONDIVAR_VISA", inst.ressource().toLatin1());
+        TRigolVisa v;
+        v.setOpen(true);
+        QVERIFY(v.open());
+        qint64 faux = 0;
+        TickClock::setSource([&faux] { return ++faux; });
+        for (int k = 0; k < 2; ++k) {
+            const qint64 avant = faux;
+            QByteArray r;
+            v.getString("*OPC?", r);
+            QCOMPARE(r, QByteArray("1"));
+            QVERIFY2(faux - avant < v.delai() / 4, qPrintable(QString::number(faux - avant)));
+        }
+    }
+
     // Over USB a reply is one message: of two final line feeds the first stays.
     void finDeLigneUSB()
     {
