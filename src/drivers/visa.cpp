@@ -1,11 +1,11 @@
 #include "drivers/visa.h"
 
+#include "drivers/nomvisa.h"
 #include "drivers/usbtmc.h"
 #include "link/registre.h"
 #include "link/ticktimer.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <QTcpSocket>
 
 #include <algorithm>
@@ -140,37 +140,6 @@ private:
     QTcpSocket s_;
 };
 
-struct TAdresseTCP {
-    QString hote;
-    quint16 port = 0;
-};
-
-bool litAdresseTCP(const QString &nom, TAdresseTCP &a)
-{
-    static const QRegularExpression re(QStringLiteral("^TCPIP(\\d{0,3})::([A-Za-z0-9._-]{1,253})::(\\d{1,5})::SOCKET$"),
-                                       QRegularExpression::CaseInsensitiveOption);
-    const auto m = re.match(nom);
-    if (!m.hasMatch())
-        return false;
-    const int port = m.captured(3).toInt();
-    if (port < 1 || port > 65535)
-        return false;
-    a.hote = m.captured(2);
-    a.port = quint16(port);
-    return true;
-}
-
-void ajouteRessources(const QString &texte, QStringList &liste)
-{
-    static const QRegularExpression separateurs(QStringLiteral("[;,]"));
-    for (const QString &morceau : texte.split(separateurs, Qt::SkipEmptyParts)) {
-        const QString nom = morceau.trimmed();
-        TAdresseTCP a;
-        if (litAdresseTCP(nom, a) && !liste.contains(nom, Qt::CaseInsensitive))
-            liste << nom;
-    }
-}
-
 } // namespace
 
 // A call made from an event handled while another call of the session waits is refused.
@@ -188,17 +157,7 @@ private:
 
 bool TRigolVisa::correspond(const QString &nom, const QString &expression)
 {
-    QString motif;
-    for (const QChar c : expression) {
-        if (c == QLatin1Char('?'))
-            motif += QLatin1Char('.');
-        else if (c == QLatin1Char('*'))
-            motif += QLatin1String(".*");
-        else
-            motif += QRegularExpression::escape(QString(c));
-    }
-    const QRegularExpression re(QLatin1Char('^') + motif + QLatin1Char('$'), QRegularExpression::CaseInsensitiveOption);
-    return re.match(nom).hasMatch();
+    return CorrespondVisa(nom, expression);
 }
 
 QStringList TRigolVisa::ressourcesReseau()
@@ -207,8 +166,8 @@ QStringList TRigolVisa::ressourcesReseau()
     auto reg = OuvreRegistre();
     const QVariant v = reg->value(QStringLiteral("Visa/Ressources"));
     // An INI value with commas reads back as a list: join it again.
-    ajouteRessources(v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString(), liste);
-    ajouteRessources(qEnvironmentVariable("ONDIVAR_VISA"), liste);
+    AjouteRessources(v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString(), liste);
+    AjouteRessources(qEnvironmentVariable("ONDIVAR_VISA"), liste);
     return liste;
 }
 
@@ -228,7 +187,7 @@ QStringList TRigolVisa::chercheRessources(const QString &expression)
 std::unique_ptr<TSessionVisa> TRigolVisa::ouvreRessource(const QString &nom, int delaiMs)
 {
     TAdresseTCP a;
-    if (litAdresseTCP(nom, a)) {
+    if (LitAdresseTCP(nom, a)) {
         auto s = std::make_unique<TSessionTCP>();
         if (s->ouvre(a.hote, a.port, delaiMs))
             return s;

@@ -89,6 +89,12 @@ private slots:
         QTest::newRow("socket is not usb") << "TCPIP0::h::5555::SOCKET" << "USB?*" << false;
         QTest::newRow("? needs one") << "USB" << "USB?*" << false;
         QTest::newRow("dot is literal") << "TCPIP0::hxb::1::SOCKET" << "TCPIP0::h.b::1::SOCKET" << false;
+        // Many "*" must not make the matcher give up (a backtracking one hits its limit).
+        const QString etoiles = QString(15, '*') + "a" + QString(20, '*') + "bc";
+        QTest::newRow("many stars, itself") << etoiles << etoiles << true;
+        QTest::newRow("many stars, no match") << QString(200, 'a') << QString(40, '*') + "b" << false;
+        QTest::newRow("star then literal") << "USB0::X::INSTR" << "*::INSTR" << true;
+        QTest::newRow("star backtracks") << "ab::ab::c" << "*ab::c" << true;
     }
     void correspondance()
     {
