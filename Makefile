@@ -6,7 +6,8 @@ BUILD_FUZZ ?= build-fuzz
 FUZZ_SECONDS ?= 120
 FUZZ_QUICK   ?= 3
 FUZZERS    := parsenumber lecteur_hewlett lecteur_agilent lecteur_sefram lecteur_gds800 \
-              lecteur_fi lecteur_gds2000 lecteur_rigol
+              lecteur_fi lecteur_gds2000 lecteur_rigol \
+              bloc_rigol bloc_siglent visa_nom lien_trames lien_commande windows1252
 FUZZERS    += lecteur_bode_entetefixe lecteur_bode_bloccompte
 JOBS       ?= $(shell nproc)
 DEB_PKGS   := cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev clang \

@@ -1,6 +1,7 @@
 #include "drivers/pilotes.h"
 
 #include "drivers/usbtmc.h"
+#include "measure/unites.h"
 
 TRigolVisa *RigolVisa = nullptr;
 TRigol *Rigol = nullptr;
@@ -42,8 +43,14 @@ bool RechercheRigolVisa(QString &ident, bool &siglent)
     if (!RigolVisa || !Rigol)
         return false;
     RigolVisa->setOpen(true);
-    if (!RigolVisa->open())
+    if (!RigolVisa->open()) {
+        // The last search of a detection: an instrument that is there but may not be
+        // opened is said so, not taken for no instrument.
+        const QString refus = AccesRefuseUSBTMC();
+        if (!refus.isEmpty())
+            Inform(refus);
         return false;
+    }
     ident = QString::fromLatin1(RigolVisa->identificateur);
     Rigol->isVisa = true;
     Rigol->unLock();

@@ -26,5 +26,7 @@ public:
 // it on the USB transport and gives the front panel back.
 bool RechercheRigolUSB(QString &ident);
 // VISA search: opens the VISA session; on success gives the identification and whether it
-// names Siglent, switches the Rigol object to VISA and gives the front panel back.
+// names Siglent, switches the Rigol object to VISA and gives the front panel back. When it
+// finds nothing while a USBTMC device is there that the user may not open, says so (Inform)
+// with the group and the command that give access.
 bool RechercheRigolVisa(QString &ident, bool &siglent);

@@ -1,5 +1,6 @@
 #include "drivers/rigol.h"
 
+#include "drivers/blocrigol.h"
 #include "drivers/usbtmc.h"
 #include "drivers/visa.h"
 #include "link/echange.h"
@@ -9,6 +10,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -17,128 +19,6 @@ namespace {
 
 // Readings the instruments give for "no valid value" (9.9E37) read as NaN.
 double valide(double v) { return std::isfinite(v) && std::fabs(v) <= 1e37 ? v : NaN(); }
-
-// Collects the bytes of one waveform reply into a channel buffer.
-// Rigol replies: a reply that starts with a valid definite-length header ("#", a digit d
-// from 1 to 9, d digits) gives the announced bytes only; any other reply is stored as it
-// came. Siglent replies: everything before the first "#" is skipped, the header is
-// required, and the announced bytes follow.
-// In both, at most `capacite` bytes are stored; the others are counted and dropped.
-class TCollecteur {
-public:
-    enum class Dialecte { Rigol, Siglent };
-
-    TCollecteur(Dialecte d, quint8 *dest, int capacite) : d_(d), dest_(dest), capacite_(capacite) {}
-
-    void ajoute(const char *p, qsizetype n)
-    {
-        for (qsizetype k = 0; k < n; ++k)
-            octet(quint8(p[k]));
-    }
-    // The announced block has come whole.
-    bool complet() const { return etat_ == Etat::Fin; }
-    // End of the reply: a Rigol header cut short is kept as raw bytes.
-    void termine()
-    {
-        if (d_ == Dialecte::Rigol && (etat_ == Etat::Chiffre || etat_ == Etat::Chiffres)) {
-            const QByteArray attente = attente_;
-            etat_ = Etat::Brut;
-            ajoute(attente.constData(), attente.size());
-        }
-    }
-
-    int stockes() const { return stockes_; }
-    qint64 recus() const { return recus_; }
-    bool avecEntete() const { return annonce_ >= 0; }
-    qint64 annonce() const { return annonce_; }
-    bool enteteInvalide() const { return etat_ == Etat::Invalide; }
-    bool enteteAttendu() const { return d_ == Dialecte::Siglent && annonce_ < 0; }
-
-private:
-    enum class Etat { Debut, Chiffre, Chiffres, Donnees, Brut, Fin, Invalide };
-
-    void stocke(quint8 b)
-    {
-        if (stockes_ < capacite_)
-            dest_[stockes_++] = b;
-        ++recus_;
-    }
-
-    void octet(quint8 b)
-    {
-        switch (etat_) {
-        case Etat::Debut:
-            if (b == '#') {
-                attente_ = "#";
-                etat_ = Etat::Chiffre;
-            } else if (d_ == Dialecte::Rigol) {
-                etat_ = Etat::Brut;
-                stocke(b);
-            }
-            break;
-        case Etat::Chiffre:
-            if (b >= '1' && b <= '9') {
-                attente_ += char(b);
-                chiffres_ = b - '0';
-                compte_.clear();
-                etat_ = Etat::Chiffres;
-            } else {
-                refuse(b);
-            }
-            break;
-        case Etat::Chiffres:
-            if (b >= '0' && b <= '9') {
-                attente_ += char(b);
-                compte_ += char(b);
-                if (compte_.size() == chiffres_) {
-                    annonce_ = compte_.toLongLong();
-                    attente_.clear();
-                    etat_ = annonce_ > 0 ? Etat::Donnees : Etat::Fin;
-                }
-            } else {
-                refuse(b);
-            }
-            break;
-        case Etat::Donnees:
-            stocke(b);
-            if (recus_ >= annonce_)
-                etat_ = Etat::Fin;
-            break;
-        case Etat::Brut:
-            stocke(b);
-            break;
-        case Etat::Fin:
-        case Etat::Invalide:
-            break;
-        }
-    }
-
-    // Not a header: a Rigol reply is raw after all, a Siglent block cannot be read.
-    void refuse(quint8 b)
-    {
-        if (d_ == Dialecte::Siglent) {
-            etat_ = Etat::Invalide;
-            return;
-        }
-        QByteArray deja = attente_;
-        deja += char(b);
-        attente_.clear();
-        etat_ = Etat::Brut;
-        for (char c : std::as_const(deja))
-            stocke(quint8(c));
-    }
-
-    Dialecte d_;
-    quint8 *dest_;
-    int capacite_;
-    Etat etat_ = Etat::Debut;
-    QByteArray attente_;   // header bytes not yet decided
-    QByteArray compte_;
-    int chiffres_ = 0;
-    qint64 annonce_ = -1;
-    int stockes_ = 0;
-    qint64 recus_ = 0;
-};
 
 [[noreturn]] void echec(const QString &texte) { throw EserieError(texte); }
 
@@ -169,6 +49,8 @@ void TRigol::Query(const QByteArray &SCPI, QByteArray &reponse)
     reponse.clear();
     if (isVisa) {
         visa_.getString(SCPI, reponse);
+        if (dialecteSiglent())
+            reponse = SansEnTeteSiglent(SCPI, reponse);
         return;
     }
     if (Ecrit(SCPI) == 0)
@@ -198,6 +80,28 @@ bool TRigol::QueryBool(const QByteArray &SCPI)
 {
     const QByteArray r = Query(SCPI);
     return r.contains("ON") || r.contains('1');
+}
+
+QByteArray TRigol::SansEnTeteSiglent(const QByteArray &SCPI, const QByteArray &reponse)
+{
+    // Common commands ("*IDN?") carry no header; their replies may hold spaces.
+    if (SCPI.startsWith('*'))
+        return reponse;
+    const qsizetype espace = reponse.indexOf(' ');
+    if (espace <= 0 || !std::isalpha(quint8(reponse.at(0))))
+        return reponse;
+    for (qsizetype k = 0; k < espace; ++k) {
+        const char c = reponse.at(k);
+        if (!std::isalnum(quint8(c)) && c != ':' && c != '_')
+            return reponse;
+    }
+    QByteArray reste = reponse.mid(espace + 1).trimmed();
+    // A parameter query repeats its parameter: "C1:PAVA RMS,7.07E-01V".
+    const qsizetype question = SCPI.indexOf('?');
+    const QByteArray parametre = question >= 0 ? SCPI.mid(question + 1).trimmed().toUpper() : QByteArray();
+    if (!parametre.isEmpty() && reste.toUpper().startsWith(parametre + ','))
+        reste.remove(0, parametre.size() + 1);
+    return reste;
 }
 
 double TRigol::LitNombreRigol(const QByteArray &reponse)
@@ -268,10 +172,35 @@ void TRigol::QueryWave(int voie)
 {
     if (voie != 1 && voie != 2)
         return;
-    if (dialecteSiglent())
-        litVoieSiglent(voie);
-    else
-        litVoieRigol(voie);
+    verifieLiaison();
+    try {
+        if (dialecteSiglent())
+            litVoieSiglent(voie);
+        else
+            litVoieRigol(voie);
+    } catch (const EserieError &) {
+        if (!isVisa && !perte().isEmpty()) {
+            FnumDevice = 0;
+            FermeUSB();
+        }
+        throw;
+    }
+    // A link lost during the read would pass for a channel switched off.
+    verifieLiaison();
+}
+
+void TRigol::verifieLiaison()
+{
+    const QString p = perte();
+    if (!p.isEmpty()) {
+        if (!isVisa) {
+            FnumDevice = 0;   // the next opening lists the instruments again
+            FermeUSB();
+        }
+        echec(p);
+    }
+    if (!open())
+        echec(QStringLiteral("Aucune liaison ouverte avec l'oscilloscope : le brancher, puis appuyer sur « Test »"));
 }
 
 namespace {
@@ -315,19 +244,31 @@ void litReponse(TRigolVisa &visa, bool parVisa, TCollecteur &c)
 
 QString nomVoie(int n) { return QStringLiteral("CH%1").arg(n); }
 
-// Reports what went wrong with a reply, once the bytes that came are stored.
-void verifie(const TCollecteur &c, int n)
+// Reports what went wrong with a reply, once the bytes that came are stored; perte, when
+// not empty, tells that the link went with it.
+void verifie(const TCollecteur &c, int n, const QString &perte)
 {
+    const QString suite = perte.isEmpty() ? QString() : QStringLiteral(". ") + perte;
     if (c.enteteInvalide())
-        echec(QStringLiteral("En-tête du bloc de données illisible sur la voie %1").arg(nomVoie(n)));
+        echec(QStringLiteral("En-tête du bloc de données illisible sur la voie %1").arg(nomVoie(n)) + suite);
     if (c.stockes() == 0)
-        echec(QStringLiteral("Aucune donnée reçue de l'oscilloscope sur la voie %1").arg(nomVoie(n)));
+        echec(QStringLiteral("Aucune donnée reçue de l'oscilloscope sur la voie %1").arg(nomVoie(n)) + suite);
     if (c.avecEntete() && c.recus() < c.annonce())
         echec(QStringLiteral("Bloc de données incomplet sur la voie %1 : %2 octets reçus sur %3 annoncés")
-                  .arg(nomVoie(n)).arg(c.recus()).arg(c.annonce()));
+                  .arg(nomVoie(n)).arg(c.recus()).arg(c.annonce()) + suite);
 }
 
 } // namespace
+
+QString TRigol::perte() const
+{
+    if (isVisa)
+        return visa_.liaisonPerdue() ? visa_.messageLiaisonPerdue() : QString();
+    return FnumDevice > 0 && USBPerdu(0)
+               ? QStringLiteral("Liaison perdue avec l'oscilloscope USB : vérifier le câble et l'oscilloscope, "
+                                "puis appuyer sur « Test »")
+               : QString();
+}
 
 void TRigol::litVoieRigol(int n)
 {
@@ -357,7 +298,7 @@ void TRigol::litVoieRigol(int n)
     const qint64 total = c.avecEntete() ? c.annonce() : c.recus();
     if (total > 0)
         Fincrement[0] = Fdeltat * 12 / double(total);
-    verifie(c, n);
+    verifie(c, n, perte());
 }
 
 void TRigol::litVoieSiglent(int n)
@@ -378,7 +319,7 @@ void TRigol::litVoieSiglent(int n)
     TCollecteur c(TCollecteur::Dialecte::Siglent, data[size_t(n)].data(), NbreMaxOctets);
     litReponse(visa_, true, c);
     NbrePointsRigol = c.stockes();
-    verifie(c, n);
+    verifie(c, n, perte());
 }
 
 // ---- Samples ---------------------------------------------------------------------------

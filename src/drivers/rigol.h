@@ -7,6 +7,8 @@
 //
 // Two dialects: Rigol (":CHAN1:SCAL?", ":WAV:DATA? CHAN1") on USB and VISA, Siglent
 // ("C1:VDIV?", "C1:WF? DAT2") on VISA when the VISA session names a Siglent instrument.
+// Siglent replies are read past their command header, whatever the instrument's header
+// setting.
 #include <QByteArray>
 #include <QString>
 #include <array>
@@ -51,9 +53,13 @@ public:
     void getBaseDeTemps();
     // Reads channel 1 or 2 in the dialect of the instrument. An inactive channel is only
     // marked so. Throws EserieError (French message) when the waveform could not be read:
-    // command not sent, no byte received, block incomplete or its header unreadable; the
-    // bytes that did arrive are kept.
+    // command not sent, no byte received, block incomplete or its header unreadable, the
+    // link lost (verifieLiaison); the bytes that did arrive are kept.
     void QueryWave(int voie);
+    // Throws EserieError with a French message when the instrument is no longer reached:
+    // its link was found lost (the session or the USB link is then closed, and the next
+    // detection opens it again) or no link is open.
+    void verifieLiaison();
 
     // A sample in seconds (voie 0) or volts (1, 2); NaN outside the buffers.
     double getValeur(indiceVoieRigol voie, int i) const;
@@ -94,6 +100,11 @@ public:
     static double LitNombreRigol(const QByteArray &reponse);
     static double LitNombreSiglent(const QByteArray &reponse);
     static QByteArray RaccourcitIdent(const QByteArray &identification);
+    // The value of a Siglent reply, past the command header the instrument repeats unless
+    // its header setting says otherwise ("C1:VDIV 5.00E-01V", "C1:PAVA RMS,7.07E-01V"):
+    // the setting belongs to the user and is left as it is. Replies without one come back
+    // unchanged.
+    static QByteArray SansEnTeteSiglent(const QByteArray &SCPI, const QByteArray &reponse);
 
     // true: commands go through VISA; false: through the USB transport.
     bool isVisa = false;
@@ -103,6 +114,8 @@ public:
 protected:
     void litVoieRigol(int n);
     void litVoieSiglent(int n);
+    // The lost-link message when the link went during the last transfer, else empty.
+    QString perte() const;
     // Level of a raw byte on an increasing scale (Siglent bytes are signed).
     int niveau(int voie, int i) const;
 

@@ -126,9 +126,13 @@ bool TUsbtmc::ouvre(const QString &chemin)
 {
     ferme();
     const QByteArray c = QFile::encodeName(chemin);
+    perdu_ = false;
+    erreurOuverture_ = 0;
     fd_ = ::open(c.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd_ < 0)
+    if (fd_ < 0) {
+        erreurOuverture_ = errno;
         return false;
+    }
     substitut_ = ::isatty(fd_) == 1;
     if (substitut_) {
         termios t{};
@@ -172,15 +176,19 @@ bool TUsbtmc::ecritTout(const char *d, qsizetype n, qint64 echeance)
             fait += k;
             continue;
         }
-        if (k < 0 && errno != EAGAIN && errno != EINTR)
+        if (k < 0 && errno != EAGAIN && errno != EINTR) {
+            perdu_ = true;
             return false;
+        }
         const qint64 reste = echeance - TickClock::msecs();
         if (reste <= 0)
             return false;
         pollfd p{fd_, POLLOUT, 0};
         ::poll(&p, 1, int(std::min<qint64>(reste, 20)));
-        if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            perdu_ = true;
             return false;
+        }
     }
     return true;
 }
@@ -194,15 +202,19 @@ int TUsbtmc::litExact(char *d, int n, qint64 echeance)
             fait += int(k);
             continue;
         }
-        if (k == 0 || (errno != EAGAIN && errno != EINTR))
-            return -1;   // EIO: the other side of the pseudo-terminal has gone
+        if (k == 0 || (errno != EAGAIN && errno != EINTR)) {
+            perdu_ = true;   // EIO: the other side of the pseudo-terminal has gone
+            return -1;
+        }
         const qint64 reste = echeance - TickClock::msecs();
         if (reste <= 0)
             return 0;
         pollfd p{fd_, POLLIN, 0};
         const int r = ::poll(&p, 1, int(std::min<qint64>(reste, 20)));
-        if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            perdu_ = true;
             return -1;
+        }
         if (r == 0)
             pompe();
     }
@@ -211,13 +223,29 @@ int TUsbtmc::litExact(char *d, int n, qint64 echeance)
 
 bool TUsbtmc::ecrit(const QByteArray &message, int delaiMs)
 {
+    const bool ok = ecritMessage(message, delaiMs);
+    if (perdu_)
+        ferme();
+    return ok;
+}
+
+int TUsbtmc::lit(char *tampon, int capacite, int delaiMs, bool *fin)
+{
+    const int n = litReponse(tampon, capacite, delaiMs, fin);
+    if (perdu_)
+        ferme();
+    return n;
+}
+
+bool TUsbtmc::ecritMessage(const QByteArray &message, int delaiMs)
+{
     if (fd_ < 0)
         return false;
     if (!substitut_) {
         // The kernel frames the message and sends it in one transfer.
         const ssize_t k = ::write(fd_, message.constData(), size_t(message.size()));
         if (k < 0 && (errno == ENODEV || errno == EIO))
-            ferme();
+            perdu_ = true;
         return k == message.size();
     }
     vide();   // stale replies of an earlier request that timed out
@@ -230,7 +258,7 @@ bool TUsbtmc::ecrit(const QByteArray &message, int delaiMs)
     return ecritTout(trame.constData(), trame.size(), TickClock::msecs() + delaiMs);
 }
 
-int TUsbtmc::lit(char *tampon, int capacite, int delaiMs, bool *fin)
+int TUsbtmc::litReponse(char *tampon, int capacite, int delaiMs, bool *fin)
 {
     if (fin)
         *fin = false;
@@ -251,7 +279,7 @@ int TUsbtmc::lit(char *tampon, int capacite, int delaiMs, bool *fin)
             if (errno == ETIMEDOUT)
                 return 0;
             if (errno == ENODEV || errno == EIO)
-                ferme();
+                perdu_ = true;
             return -1;
         }
         if (fin) {
@@ -426,6 +454,40 @@ void FermeUSB()
     for (auto &u : p.ouverts)
         if (u)
             u->ferme();
+}
+
+bool USBPerdu(int device)
+{
+    TPeripheriques &p = peripheriques();
+    if (device < 0 || device >= int(p.ouverts.size()) || !p.ouverts[size_t(device)])
+        return false;
+    return p.ouverts[size_t(device)]->perdu();
+}
+
+QString MessageAccesUSBTMC(const QString &chemin)
+{
+    // Opened (and closed at once) with the rights of the running program.
+    const QByteArray c = QFile::encodeName(chemin);
+    const int fd = ::open(c.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return QString();
+    }
+    if (errno != EACCES && errno != EPERM)
+        return QString();
+    return QStringLiteral("Accès refusé à %1 : le compte doit faire partie du groupe « plugdev » "
+                          "(sudo adduser $USER plugdev, puis se reconnecter) et une règle udev doit donner "
+                          "ce groupe aux appareils usbtmc (voir docs/rigol-visa.md)").arg(chemin);
+}
+
+QString AccesRefuseUSBTMC()
+{
+    for (const TInfoUSBTMC &i : ListeUSBTMC()) {
+        const QString m = MessageAccesUSBTMC(i.chemin);
+        if (!m.isEmpty())
+            return m;
+    }
+    return QString();
 }
 
 int DelaiUSB() { return delaiUSB(); }

@@ -68,8 +68,15 @@ public:
     int lit(char *tampon, int capacite, int delaiMs, bool *fin = nullptr);
     // Device clear: the instrument drops its pending output, and so does this side.
     void efface();
+    // True once the instrument has gone (device unplugged, the stand-in's other side
+    // closed): the file is then closed. Cleared by the next ouvre().
+    bool perdu() const { return perdu_; }
+    // errno of the last ouvre() that failed (EACCES: the user may not open the file).
+    int erreurOuverture() const { return erreurOuverture_; }
 
 private:
+    bool ecritMessage(const QByteArray &message, int delaiMs);
+    int litReponse(char *tampon, int capacite, int delaiMs, bool *fin);
     quint8 prochainTag();
     bool ecritTout(const char *d, qsizetype n, qint64 echeance);
     // Reads exactly n bytes before echeance: n, 0 on time-out, -1 on failure.
@@ -78,6 +85,8 @@ private:
 
     int fd_ = -1;
     bool substitut_ = false;
+    bool perdu_ = false;
+    int erreurOuverture_ = 0;
     quint8 tag_ = 0;
     int delaiNoyau_ = -1;
 };
@@ -101,6 +110,14 @@ int WriteUSB(int device, int type, int sequence, int length, const char *buffer)
 int ReadUSB(int device, int *length, char *buffer, int capacite, bool *fin = nullptr);
 // Closes the device files (they are opened on first use).
 void FermeUSB();
+// True when the device of that index went away during its last transfer.
+bool USBPerdu(int device);
+
+// The French message for a USBTMC device file this user may not open (permission), naming
+// the group and the command that give access; empty when it opens or fails otherwise.
+QString MessageAccesUSBTMC(const QString &chemin);
+// The message of the first instrument present that may not be opened; empty when none.
+QString AccesRefuseUSBTMC();
 // Time-out of every USB read and write, 2000 ms unless changed.
 int DelaiUSB();
 void setDelaiUSB(int ms);

@@ -1,11 +1,11 @@
 #include "drivers/visa.h"
 
+#include "drivers/nomvisa.h"
 #include "drivers/usbtmc.h"
 #include "link/registre.h"
 #include "link/ticktimer.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <QTcpSocket>
 
 #include <algorithm>
@@ -36,6 +36,7 @@ public:
     void efface() override { dev_.efface(); }
     bool attendDonnees(int) override { return false; }
     bool finDeMessageConnue() const override { return true; }
+    bool perdue() const override { return dev_.perdu(); }
 
 private:
     TUsbtmc dev_;
@@ -129,41 +130,15 @@ public:
     }
 
     bool finDeMessageConnue() const override { return false; }
+    // The bytes that came before the far end closed are still read first.
+    bool perdue() const override
+    {
+        return s_.state() != QAbstractSocket::ConnectedState && s_.bytesAvailable() == 0;
+    }
 
 private:
     QTcpSocket s_;
 };
-
-struct TAdresseTCP {
-    QString hote;
-    quint16 port = 0;
-};
-
-bool litAdresseTCP(const QString &nom, TAdresseTCP &a)
-{
-    static const QRegularExpression re(QStringLiteral("^TCPIP(\\d{0,3})::([A-Za-z0-9._-]{1,253})::(\\d{1,5})::SOCKET$"),
-                                       QRegularExpression::CaseInsensitiveOption);
-    const auto m = re.match(nom);
-    if (!m.hasMatch())
-        return false;
-    const int port = m.captured(3).toInt();
-    if (port < 1 || port > 65535)
-        return false;
-    a.hote = m.captured(2);
-    a.port = quint16(port);
-    return true;
-}
-
-void ajouteRessources(const QString &texte, QStringList &liste)
-{
-    static const QRegularExpression separateurs(QStringLiteral("[;,]"));
-    for (const QString &morceau : texte.split(separateurs, Qt::SkipEmptyParts)) {
-        const QString nom = morceau.trimmed();
-        TAdresseTCP a;
-        if (litAdresseTCP(nom, a) && !liste.contains(nom, Qt::CaseInsensitive))
-            liste << nom;
-    }
-}
 
 } // namespace
 
@@ -182,17 +157,7 @@ private:
 
 bool TRigolVisa::correspond(const QString &nom, const QString &expression)
 {
-    QString motif;
-    for (const QChar c : expression) {
-        if (c == QLatin1Char('?'))
-            motif += QLatin1Char('.');
-        else if (c == QLatin1Char('*'))
-            motif += QLatin1String(".*");
-        else
-            motif += QRegularExpression::escape(QString(c));
-    }
-    const QRegularExpression re(QLatin1Char('^') + motif + QLatin1Char('$'), QRegularExpression::CaseInsensitiveOption);
-    return re.match(nom).hasMatch();
+    return CorrespondVisa(nom, expression);
 }
 
 QStringList TRigolVisa::ressourcesReseau()
@@ -201,8 +166,8 @@ QStringList TRigolVisa::ressourcesReseau()
     auto reg = OuvreRegistre();
     const QVariant v = reg->value(QStringLiteral("Visa/Ressources"));
     // An INI value with commas reads back as a list: join it again.
-    ajouteRessources(v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString(), liste);
-    ajouteRessources(qEnvironmentVariable("ONDIVAR_VISA"), liste);
+    AjouteRessources(v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString(), liste);
+    AjouteRessources(qEnvironmentVariable("ONDIVAR_VISA"), liste);
     return liste;
 }
 
@@ -222,7 +187,7 @@ QStringList TRigolVisa::chercheRessources(const QString &expression)
 std::unique_ptr<TSessionVisa> TRigolVisa::ouvreRessource(const QString &nom, int delaiMs)
 {
     TAdresseTCP a;
-    if (litAdresseTCP(nom, a)) {
+    if (LitAdresseTCP(nom, a)) {
         auto s = std::make_unique<TSessionTCP>();
         if (s->ouvre(a.hote, a.port, delaiMs))
             return s;
@@ -273,9 +238,25 @@ QByteArray TRigolVisa::question(const QByteArray &commande)
     return r;
 }
 
+void TRigolVisa::constate()
+{
+    if (FVisa_open && sess && sess->perdue()) {
+        perdue_ = true;
+        ferme();
+    }
+}
+
+QString TRigolVisa::messageLiaisonPerdue() const
+{
+    return QStringLiteral("Liaison perdue avec l'oscilloscope (%1) : la session est fermée. "
+                          "Vérifier le câble ou le réseau et l'oscilloscope, puis appuyer sur « Test »")
+        .arg(ressource_);
+}
+
 void TRigolVisa::ouvre()
 {
     FVisa_open = false;
+    perdue_ = false;
     FnomVisaCom.clear();
     FnomVisaCom << chercheRessources(QStringLiteral("USB?*"));
     for (const QString &n : chercheRessources(QStringLiteral("TCPIP?*")))
@@ -283,7 +264,8 @@ void TRigolVisa::ouvre()
             FnomVisaCom << n;
     if (FnomVisaCom.isEmpty())
         return;
-    sess = ouvreRessource(FnomVisaCom.first(), delai_);
+    ressource_ = FnomVisaCom.first();
+    sess = ouvreRessource(ressource_, delai_);
     if (!sess)
         return;
     FVisa_open = true;
@@ -296,11 +278,8 @@ void TRigolVisa::ouvre()
     }
     buf = ident;
     identificateur = ident;
+    // A Siglent's header setting is left alone: its replies are read past the header.
     isSIGLENT = estSiglent(ident);
-    if (isSIGLENT) {
-        // Replies without the command header, so that numbers and booleans read as values.
-        sess->ecrit("CHDR OFF", delai_);
-    }
 }
 
 void TRigolVisa::ferme()
@@ -314,7 +293,9 @@ bool TRigolVisa::send(const QByteArray &texte)
     TGardeVisa garde(*this);
     if (!garde.libre() || !FVisa_open || !sess)
         return false;
-    return sess->ecrit(texte, delai_);
+    const bool ok = sess->ecrit(texte, delai_);
+    constate();
+    return ok;
 }
 
 int TRigolVisa::get_response(QByteArray &reponse)
@@ -324,6 +305,7 @@ int TRigolVisa::get_response(QByteArray &reponse)
     if (!garde.libre() || !FVisa_open || !sess)
         return 0;
     reponse = sess->lit(LectureMax, delai_, true, nullptr);
+    constate();
     return int(reponse.size());
 }
 
@@ -331,6 +313,8 @@ void TRigolVisa::getString(const QByteArray &commande, QByteArray &reponse)
 {
     TGardeVisa garde(*this);
     buf = garde.libre() ? question(commande) : QByteArray();
+    if (garde.libre())
+        constate();
     reponse = buf;
 }
 
@@ -343,6 +327,7 @@ int TRigolVisa::get_WavData(QByteArray &donnees, int attenteMs, bool *fin)
     if (!garde.libre() || !sess)
         return 0;
     donnees = sess->lit(LectureMax, attenteMs < 0 ? delai_ : attenteMs, false, fin);
+    constate();
     return int(donnees.size());
 }
 
@@ -351,7 +336,9 @@ bool TRigolVisa::attendDonnees(int ms)
     TGardeVisa garde(*this);
     if (!garde.libre() || !sess)
         return false;
-    return sess->attendDonnees(ms);
+    const bool ok = sess->attendDonnees(ms);
+    constate();
+    return ok;
 }
 
 bool TRigolVisa::finDeMessageConnue() const { return sess && sess->finDeMessageConnue(); }

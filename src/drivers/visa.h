@@ -33,6 +33,9 @@ public:
     virtual bool attendDonnees(int ms) = 0;
     // True when reads tell where a message ends (USB), false for a plain byte stream.
     virtual bool finDeMessageConnue() const = 0;
+    // True once the instrument has gone (connection closed by the far end or dropped,
+    // device unplugged) and nothing it sent is left to read.
+    virtual bool perdue() const = 0;
 };
 
 class TRigolVisa {
@@ -64,6 +67,14 @@ public:
     // True when the session's reads tell where a message ends.
     bool finDeMessageConnue() const;
 
+    // True when the open session was found lost (the instrument went away): it was closed
+    // then. Cleared by the next opening.
+    bool liaisonPerdue() const { return perdue_; }
+    // The French message that reports it.
+    QString messageLiaisonPerdue() const;
+    // The name of the resource opened last.
+    const QString &ressourceOuverte() const { return ressource_; }
+
     // Session time-out in milliseconds (2000 unless changed).
     int delai() const { return delai_; }
     void setDelai(int ms) { delai_ = ms < 1 ? 1 : ms; }
@@ -87,12 +98,16 @@ public:
 private:
     void ouvre();
     void ferme();
+    // Closes a session whose instrument has gone and remembers it.
+    void constate();
     // send then one text read, without the guard; one final line feed dropped.
     QByteArray question(const QByteArray &commande);
 
     std::unique_ptr<TSessionVisa> sess;
     QStringList FnomVisaCom;
     bool FVisa_open = false;
+    bool perdue_ = false;
+    QString ressource_;
     int delai_ = 2000;
     bool occupe_ = false;
     friend class TGardeVisa;

@@ -1,6 +1,7 @@
 #pragma once
 // The link with Korvalis: Execute hands a transfer text over (clipboard + macro), and the
 // program's own service lets Korvalis bring the current window to the front.
+#include "export/commandelien.h"
 #include "export/lien.h"
 #include "export/pages.h"
 
@@ -44,12 +45,6 @@ public:
 
 // ---- Server side ----------------------------------------------------------------------
 
-// The lines of a received command: 8-bit text up to its NUL, cut at CR LF, LF or CR;
-// a final line end gives no empty line, an empty command no line.
-QStringList LignesCommande(const QByteArray &commande);
-// The command word of a line: the text before the first "(" when a ")" follows it,
-// otherwise the whole line.
-QString MotCommande(const QString &ligne);
 constexpr int LongueurMaxLigne = 255;
 
 class TServeurDDE : public TServeurLien {

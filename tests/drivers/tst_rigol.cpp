@@ -132,6 +132,31 @@ private slots:
         });
     }
 
+    // Siglent replies past their header, in both header forms and without one.
+    void enTetesSiglent_data()
+    {
+        QTest::addColumn<QByteArray>("commande");
+        QTest::addColumn<QByteArray>("reponse");
+        QTest::addColumn<QByteArray>("valeur");
+        QTest::newRow("short") << QByteArray("C1:VDIV?") << QByteArray("C1:VDIV 5.00E-01V") << QByteArray("5.00E-01V");
+        QTest::newRow("long") << QByteArray("C1:VDIV?") << QByteArray("C1:VOLT_DIV 5.00E-01V") << QByteArray("5.00E-01V");
+        QTest::newRow("off") << QByteArray("C1:VDIV?") << QByteArray("5.00E-01V") << QByteArray("5.00E-01V");
+        QTest::newRow("channel 1 off") << QByteArray("C1:TRA?") << QByteArray("C1:TRA OFF") << QByteArray("OFF");
+        QTest::newRow("parameter") << QByteArray("C2:PAVA? RMS") << QByteArray("C2:PAVA RMS,7.07E-01V") << QByteArray("7.07E-01V");
+        QTest::newRow("parameter, header off") << QByteArray("C2:PAVA? RMS") << QByteArray("7.07E-01V") << QByteArray("7.07E-01V");
+        QTest::newRow("sample rate") << QByteArray("SARA?") << QByteArray("SARA 1.00GSa/s") << QByteArray("1.00GSa/s");
+        QTest::newRow("common command") << QByteArray("*IDN?") << QByteArray("Siglent Technologies,SDS1202X-E")
+                                        << QByteArray("Siglent Technologies,SDS1202X-E");
+        QTest::newRow("empty") << QByteArray("TDIV?") << QByteArray() << QByteArray();
+    }
+    void enTetesSiglent()
+    {
+        QFETCH(QByteArray, commande);
+        QFETCH(QByteArray, reponse);
+        QFETCH(QByteArray, valeur);
+        QCOMPARE(TRigol::SansEnTeteSiglent(commande, reponse), valeur);
+    }
+
     void identification_data()
     {
         QTest::addColumn<QByteArray>("idn");
@@ -194,9 +219,12 @@ private slots:
                 QCOMPARE(rigol->QueryFloatSiglent("SARA?"), 1e5);
                 QCOMPARE(rigol->QueryFloatSiglent("C1:VDIV?"), 0.5);
                 QVERIFY(rigol->QueryBool("C1:TRA?"));
-                QVERIFY(!rigol->QueryBool("C1:INVS?"));   // "OFF", the header is off
+                QVERIFY(!rigol->QueryBool("C1:INVS?"));   // "C1:INVS OFF": read past the header
                 QVERIFY(rigol->QueryBool("C2:INVS?"));
                 QVERIFY(std::fabs(rigol->QueryFloatSiglent("C1:PAVA? RMS") - std::sqrt(0.5)) < 0.01);
+                QByteArray chdr;
+                visa->getString("CHDR?", chdr);
+                QCOMPARE(chdr, QByteArray("CHDR SHORT"));   // the user's setting, untouched
             } else {
                 QCOMPARE(rigol->QueryFloat(":TIM:SCAL?"), 1e-3);
                 QCOMPARE(rigol->QueryFloat(":CHAN1:SCAL?"), 0.5);
@@ -286,6 +314,17 @@ private slots:
         QCOMPARE(rigol->NbrePointsRigol, TRigol::NbreMaxOctets);
         if (!rigol->dialecteSiglent())
             QVERIFY(std::fabs(rigol->getIncrement(0) - 12e-3 / 40000) < 1e-15);
+        // The samples kept sit at their own times: a step from the count stored (32 768 over
+        // 12 divisions) would put the last one 2.2 ms late, 61 degrees off the signal.
+        const double pasV = std::fabs(rigol->getIncrement(1));
+        // (The Siglent gives its time step itself, from a sample rate rounded to three digits.)
+        for (int j : {0, 1000, 20000, TRigol::NbreMaxOctets - 1}) {
+            if (rigol->dialecteSiglent())
+                break;
+            const double e = attendu("sine,1,1000,0,0", false, rigol->getValeur(0, j));
+            QVERIFY2(std::fabs(rigol->getValeur(1, j) - e) <= 0.5 * pasV + 1e-9,
+                     qPrintable(QString("%1: %2 au lieu de %3").arg(j).arg(rigol->getValeur(1, j)).arg(e)));
+        }
         QCOMPARE(rigol->Query("*OPC?"), QByteArray("1"));
     }
 
@@ -381,6 +420,50 @@ private slots:
         QCOMPARE(rigol->getReference(0), 0);
     }
 
+    // The period search on chosen bytes. A first sample right at the mid-level takes the side
+    // of the next one (taken as "below", the search would stop half-way: 50 samples for a
+    // period of 100). Siglent bytes are signed codes: read as unsigned, an offset signal that
+    // crosses code 0 gives the mid-level and the products nonsense (106 degrees for 30).
+    void rechercheDePeriode_data()
+    {
+        QTest::addColumn<bool>("siglent");
+        QTest::addColumn<double>("off1");   // raw units
+        QTest::addColumn<double>("amp2");
+        QTest::addColumn<double>("off2");
+        QTest::addColumn<double>("retard2");   // degrees
+        QTest::addColumn<double>("phase");
+        QTest::newRow("rigol, mid-level at 0") << false << 0.0 << 25.0 << 0.0 << 90.0 << 90.0;
+        QTest::newRow("siglent, offsets across 0") << true << 30.0 << 30.0 << -20.0 << 30.0 << 30.0;
+        QTest::newRow("siglent, centred") << true << 0.0 << 20.0 << 0.0 << -60.0 << -60.0;
+    }
+    void rechercheDePeriode()
+    {
+        QFETCH(bool, siglent);
+        QFETCH(double, off1);
+        QFETCH(double, amp2);
+        QFETCH(double, off2);
+        QFETCH(double, retard2);
+        QFETCH(double, phase);
+        visa->isSIGLENT = siglent;
+        rigol->isVisa = siglent;
+        const int N = 700, periode = 100;
+        auto octet = [siglent](double v) {
+            return siglent ? quint8(qint8(std::clamp(std::round(v), -128.0, 127.0)))
+                           : quint8(std::clamp(std::round(125 + v), 0.0, 255.0));
+        };
+        for (int i = 0; i < N; ++i) {
+            const double w = 2 * std::numbers::pi * i / periode;
+            rigol->data[1][size_t(i)] = octet(40 * std::sin(w) + off1);
+            rigol->data[2][size_t(i)] = octet(amp2 * std::sin(w - retard2 * std::numbers::pi / 180) + off2);
+        }
+        rigol->NbrePointsRigol = N;
+        rigol->Factive[1] = rigol->Factive[2] = true;
+        rigol->chercheZeros();
+        QVERIFY(rigol->periodique());
+        QCOMPARE(rigol->indexZero2() - rigol->indexZero1(), periode);
+        QVERIFY2(std::fabs(rigol->phase() - phase) <= 1.0, qPrintable(QString::number(rigol->phase())));
+    }
+
     void phase_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -414,6 +497,73 @@ private slots:
             QVERIFY2(std::isnan(p), qPrintable(QString::number(p)));
         else
             QVERIFY2(std::fabs(p - phase) <= 2.0, qPrintable(QString::number(p)));
+    }
+
+    // An instrument that goes away is reported, its session closed, and the next opening
+    // finds it again once it is back (same address, same device name).
+    void liaisonPerdue_data()
+    {
+        QTest::addColumn<QString>("modele");
+        QTest::addColumn<bool>("usb");
+        QTest::newRow("DS1000Z tcp") << "DS1000Z" << false;
+        QTest::newRow("SDS tcp") << "SDS1000X-E" << false;
+        QTest::newRow("DS1000Z visa usb") << "DS1000Z" << true;
+        QTest::newRow("DS1000E usb") << "DS1000E" << true;
+    }
+    void liaisonPerdue()
+    {
+        QFETCH(QString, modele);
+        QFETCH(bool, usb);
+        visa->setDelai(800);
+        setDelaiUSB(800);
+        const bool parVisa = !(usb && modele == "DS1000E");
+        auto ouvre = [&](const QStringList &args) {
+            sim = std::make_unique<SimRigol>(args, usb ? dossierUSB() : QString());
+            if (!sim->ok())
+                return false;
+            if (!parVisa) {
+                rigol->setOpen(true);
+                return rigol->open();
+            }
+            if (!usb)
+                qputenv("ONDIVAR_VISA", sim->ressource.toLatin1());
+            visa->setOpen(true);
+            rigol->isVisa = true;
+            return rigol->open();
+        };
+        QVERIFY(ouvre({"--model", modele}));
+        QStringList args = {"--model", modele};
+        if (!usb)
+            args << "--port" << sim->ressource.section("::", 2, 2);
+        rigol->QueryWave(1);
+        QVERIFY(rigol->getActive(1));
+
+        sim.reset();   // the instrument goes away
+        for (int essai = 0; essai < 2; ++essai) {
+            QString message;
+            try {
+                rigol->QueryWave(1);
+            } catch (const EserieError &e) {
+                message = e.message();
+            }
+            // Said when it is found; later reads say there is no link until the next detection.
+            QVERIFY2(message.startsWith(essai == 0 || parVisa ? "Liaison perdue avec l'oscilloscope" : "Aucune liaison"),
+                     qPrintable(message));
+            QVERIFY(message.contains("« Test »"));
+            QVERIFY(!rigol->open());
+        }
+        if (parVisa) {
+            QVERIFY(visa->liaisonPerdue());
+            QVERIFY(visa->messageLiaisonPerdue().contains(visa->ressourceOuverte()));
+        }
+
+        QVERIFY(ouvre(args));   // back: the next detection finds it
+        QVERIFY(!visa->liaisonPerdue());
+        if (!rigol->dialecteSiglent())
+            rigol->getBaseDeTemps();
+        rigol->QueryWave(1);
+        QVERIFY(rigol->getActive(1));
+        QVERIFY(rigol->NbrePointsRigol > 0);
     }
 
     // The two searches of the instrument detection, on the program's objects.

@@ -1,10 +1,13 @@
 // The USB and VISA transports: device list, resource search, opening rules, reply reads
 // and their limits, over the simulator's USBTMC stand-ins and sockets.
+#include "drivers/pilotes.h"
 #include "drivers/usbtmc.h"
 #include "drivers/visa.h"
 #include "link/ticktimer.h"
+#include "measure/unites.h"
 #include "simrigol_client.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -12,6 +15,8 @@
 #include <QtTest>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +41,14 @@ public:
 private:
     QByteArray reponse_;
     QTcpServer serveur_;
+};
+
+// Keeps the messages shown to the user.
+class DialogueNote : public IDialogue {
+public:
+    bool confirm(const QString &m) override { messages << m; return false; }
+    void inform(const QString &m) override { messages << m; }
+    QStringList messages;
 };
 
 QByteArray contenu(const QString &fichier)
@@ -76,6 +89,12 @@ private slots:
         QTest::newRow("socket is not usb") << "TCPIP0::h::5555::SOCKET" << "USB?*" << false;
         QTest::newRow("? needs one") << "USB" << "USB?*" << false;
         QTest::newRow("dot is literal") << "TCPIP0::hxb::1::SOCKET" << "TCPIP0::h.b::1::SOCKET" << false;
+        // Many "*" must not make the matcher give up (a backtracking one hits its limit).
+        const QString etoiles = QString(15, '*') + "a" + QString(20, '*') + "bc";
+        QTest::newRow("many stars, itself") << etoiles << etoiles << true;
+        QTest::newRow("many stars, no match") << QString(200, 'a') << QString(40, '*') + "b" << false;
+        QTest::newRow("star then literal") << "USB0::X::INSTR" << "*::INSTR" << true;
+        QTest::newRow("star backtracks") << "ab::ab::c" << "*ab::c" << true;
     }
     void correspondance()
     {
@@ -154,7 +173,7 @@ private slots:
         QVERIFY(contenu(log2).isEmpty());
     }
 
-    // The maker's name in any letter case; a Siglent is told to drop its reply headers.
+    // The maker's name in any letter case; a Siglent keeps its reply headers.
     void siglent_data()
     {
         QTest::addColumn<QString>("modele");
@@ -180,9 +199,12 @@ private slots:
         QCOMPARE(v.isSIGLENT, siglent);
         QVERIFY(!v.finDeMessageConnue());
         if (siglent) {
+            // Its header setting is the user's: opening leaves it as it was.
             QByteArray r;
+            v.getString("CHDR?", r);
+            QCOMPARE(r, QByteArray("CHDR SHORT"));
             v.getString("C1:VDIV?", r);
-            QCOMPARE(r, QByteArray("5.00E-01V"));
+            QCOMPARE(r, QByteArray("C1:VDIV 5.00E-01V"));
         }
     }
 
@@ -209,6 +231,28 @@ private slots:
         v.getString("Q?", r);
         QCOMPARE(r, attendu);
         QCOMPARE(v.buf, attendu);
+    }
+
+    // A socket has no end-of-message mark: a reply that ended only where the instrument
+    // fell silent (to keep the first of two line feeds) would cost the whole time-out on
+    // every query. It ends at its line feed, and the stray second one is not taken for
+    // the next reply.
+    void reponseSocketSansAttente()
+    {
+        InstrumentFixe inst("1\n\n");
+        qputenv("ONDIVAR_VISA", inst.ressource().toLatin1());
+        TRigolVisa v;
+        v.setOpen(true);
+        QVERIFY(v.open());
+        qint64 faux = 0;
+        TickClock::setSource([&faux] { return ++faux; });
+        for (int k = 0; k < 2; ++k) {
+            const qint64 avant = faux;
+            QByteArray r;
+            v.getString("*OPC?", r);
+            QCOMPARE(r, QByteArray("1"));
+            QVERIFY2(faux - avant < v.delai() / 4, qPrintable(QString::number(faux - avant)));
+        }
     }
 
     // Over USB a reply is one message: of two final line feeds the first stays.
@@ -280,6 +324,57 @@ private slots:
         QVERIFY(ReadUSB(0, &n, b, sizeof b, &fin));
         QCOMPARE(QByteArray(b, n), QByteArray("1.000e-03\n"));
         QVERIFY(fin);
+    }
+
+    // A USBTMC device the user may not open is not "no instrument": the search says so and
+    // names the group and the command that give access; one the user may open says nothing.
+    void accesRefuse_data()
+    {
+        QTest::addColumn<bool>("permis");
+        QTest::newRow("refused") << false;
+        QTest::newRow("allowed") << true;
+    }
+    void accesRefuse()
+    {
+        QFETCH(bool, permis);
+        const QString d = qEnvironmentVariable("ONDIVAR_USBTMC_DIR");
+        QVERIFY(QDir().mkpath(d));
+        const QString chemin = d + "/usbtmc0";
+        {
+            QFile f(chemin);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        // Root opens everything: the search then runs as another user, who may enter the
+        // folders but may not open a file of mode 600.
+        const bool root = ::geteuid() == 0;
+        QVERIFY(::chmod(QFile::encodeName(chemin).constData(), permis ? 0666 : (root ? 0600 : 0000)) == 0);
+        if (root)
+            for (const QString &c : {dir->path(), d})
+                QVERIFY(::chmod(QFile::encodeName(c).constData(), 0755) == 0);
+        DialogueNote note;
+        TDialogueTemporaire installe(&note);
+        CreePilotesRigol();
+        QString ident;
+        bool siglent = false;
+        if (root)
+            QVERIFY(::seteuid(65534) == 0);
+        const bool trouve = RechercheRigolVisa(ident, siglent);
+        const QString message = MessageAccesUSBTMC(chemin);
+        if (root)
+            QVERIFY(::seteuid(0) == 0);
+        LiberePilotesRigol();
+        QVERIFY(!trouve);
+        if (permis) {
+            QVERIFY(message.isEmpty());
+            QVERIFY2(note.messages.isEmpty(), qPrintable(note.messages.join('\n')));
+            return;
+        }
+        QCOMPARE(note.messages.size(), 1);
+        QCOMPARE(note.messages.first(), message);
+        QVERIFY(message.startsWith("Accès refusé à " + chemin));
+        QVERIFY(message.contains("« plugdev »"));
+        QVERIFY(message.contains("sudo adduser $USER plugdev"));
+        QVERIFY(message.contains("docs/rigol-visa.md"));
     }
 
     // A stand-in that goes away mid-reply reads as a failure, not as a hang.
