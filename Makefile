@@ -9,9 +9,11 @@ FUZZERS    := parsenumber lecteur_hewlett lecteur_agilent lecteur_sefram lecteur
               lecteur_fi lecteur_gds2000 lecteur_rigol
 JOBS       ?= $(shell nproc)
 DEB_PKGS   := cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev clang \
-              fonts-crosextra-carlito xvfb xauth
+              fonts-crosextra-carlito xvfb xauth dpkg-dev file
+# Where `make install` puts the program (the Debian packages use /usr).
+PREFIX     ?= /usr/local
 
-.PHONY: all deps build build-san build-fuzz fuzz fuzz-run demo test bench clean
+.PHONY: all deps build build-san build-fuzz fuzz fuzz-run demo test bench package install clean
 
 all: build
 
@@ -65,6 +67,14 @@ bench: build
 
 demo: build
 	./scripts/demo.sh $(BUILD)
+
+# Debian packages build/ondivar_<version>_<arch>.deb and build/ondivar-sim_<version>_<arch>.deb.
+package: build
+	cmake --build $(BUILD) --target package
+
+# The same tree as the packages, without a package: make install PREFIX=/opt/ondivar
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)
