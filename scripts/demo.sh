@@ -46,15 +46,32 @@ if [ -x "$build/sim/korvalis/korvalis-stub" ]; then
 fi
 
 read -r word where <&"${SIM[0]}" || true
-export ONDIVAR_CONFIG="${ONDIVAR_CONFIG:-$PWD/$build/demo.ini}"
+[ -z "${ONDIVAR_CONFIG:-}" ] || ONDIVAR_CONFIG_UTILISATEUR=1
+demoIni=$build/demo.ini
+[[ $build == /* ]] || demoIni=$PWD/$demoIni
+export ONDIVAR_CONFIG="${ONDIVAR_CONFIG:-$demoIni}"
+# The detection begins with the way of the last instrument found: the VISA search after a
+# Rigol or Siglent on the network (7), the serial search otherwise (0), which would else stop
+# on a silent serial port of the machine ("Oscillo non branché ou non reconnu"). Only the
+# demo's own settings file is changed.
+dernierConstructeur() {
+  [ -z "${ONDIVAR_CONFIG_UTILISATEUR:-}" ] || return 0
+  if [ -f "$ONDIVAR_CONFIG" ] && grep -q '^Constructeur=' "$ONDIVAR_CONFIG"; then
+    sed -i "s/^Constructeur=.*/Constructeur=$1/" "$ONDIVAR_CONFIG"
+  else
+    printf '[COM]\nConstructeur=%s\n' "$1" >> "$ONDIVAR_CONFIG"
+  fi
+}
 case "$word" in
   PTY)
     echo "Oscilloscope simulé ($instrument) sur $where, vu comme COM1"
+    dernierConstructeur 0
     ONDIVAR_PORTS="1=$where" "$build/src/shell/ondivar"
     ;;
   TCP)
     resource="TCPIP0::${where%:*}::${where##*:}::SOCKET"
     echo "Oscilloscope simulé ($instrument) sur le réseau : $resource"
+    dernierConstructeur 7
     ONDIVAR_VISA="$resource${ONDIVAR_VISA:+,$ONDIVAR_VISA}" "$build/src/shell/ondivar"
     ;;
   *)
