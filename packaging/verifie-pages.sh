@@ -1,9 +1,9 @@
 #!/bin/sh
 # The manual pages are written by hand: every long option that a program's --help offers, and
 # every simulated model, must appear in its page, and the pages render without a warning.
-# Usage: verifie-pages.sh MAN_DIR ONDIVAR_CLI ONDIVAR_SIM
+# Usage: verifie-pages.sh MAN_DIR ONDIVAR_CLI ONDIVAR_SIM ONDIVAR_SIM_RIGOL KORVALIS_STUB
 set -u
-dir=$1 cli=$2 sim=$3
+dir=$1 cli=$2 sim=$3 simReseau=$4 stub=$5
 echec=0
 
 # Page text with the roff escapes of hyphens and fonts removed.
@@ -27,6 +27,10 @@ contient ondivar-sim.1 option $(printf '%s\n' "$aide_sim" | options)
 modeles=$(printf '%s\n' "$aide_sim" | sed -n 's/.*instrument : \(.*\) (défaut.*/\1/p' | tr -d ',')
 [ -n "$modeles" ] || { echo "ondivar-sim --help ne donne plus la liste des modèles"; echec=1; }
 contient ondivar-sim.1 modèle $modeles
+
+contient ondivar-sim-rigol.1 option $("$simReseau" --help 2>&1 | options)
+contient ondivar-sim-rigol.1 modèle DS1000E DS1000Z SDS1000X-E
+contient korvalis-stub.1 option $("$stub" --help 2>&1 | options)
 
 if command -v man >/dev/null 2>&1; then
   for p in "$dir"/*.1; do

@@ -32,7 +32,8 @@ verifie ondivar /usr/bin/ondivar /usr/bin/ondivar-cli /usr/share/applications/on
   /usr/share/man/man1/ondivar.1.gz /usr/share/man/man1/ondivar-cli.1.gz \
   /usr/share/doc/ondivar/acces-aux-instruments.txt /usr/share/doc/ondivar/copyright
 verifie ondivar-sim /usr/bin/ondivar-sim /usr/bin/ondivar-sim-rigol /usr/bin/korvalis-stub \
-  /usr/share/man/man1/ondivar-sim.1.gz /usr/share/doc/ondivar-sim/copyright
+  /usr/share/man/man1/ondivar-sim.1.gz /usr/share/man/man1/ondivar-sim-rigol.1.gz \
+  /usr/share/man/man1/korvalis-stub.1.gz /usr/share/doc/ondivar-sim/copyright
 
 # Both packages install side by side: no file may belong to both.
 if [ -f "$out/ondivar.liste" ] && [ -f "$out/ondivar-sim.liste" ]; then
