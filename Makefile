@@ -11,9 +11,13 @@ FUZZERS    := parsenumber lecteur_hewlett lecteur_agilent lecteur_sefram lecteur
 FUZZERS    += lecteur_bode_entetefixe lecteur_bode_bloccompte
 JOBS       ?= $(shell nproc)
 DEB_PKGS   := cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev clang \
-              fonts-crosextra-carlito xvfb xauth
+              fonts-crosextra-carlito xvfb xauth dpkg-dev file
+# Instrument of `make demo`: a serial model of ondivar-sim or DS1000E, DS1000Z, SDS1000X-E (network).
+SIM        ?= 54622D
+# Where `make install` puts the program (the Debian packages use /usr).
+PREFIX     ?= /usr/local
 
-.PHONY: all deps build build-san build-fuzz fuzz fuzz-run demo test bench clean
+.PHONY: all deps build build-san build-fuzz fuzz fuzz-run demo test bench package install clean
 
 all: build
 
@@ -66,7 +70,15 @@ bench: build
 	done; [ $$found = 1 ] || echo "no benchmark built"
 
 demo: build
-	./scripts/demo.sh $(BUILD)
+	./scripts/demo.sh $(BUILD) $(SIM)
+
+# Debian packages build/ondivar_<version>_<arch>.deb and build/ondivar-sim_<version>_<arch>.deb.
+package: build
+	cmake --build $(BUILD) --target package
+
+# The same tree as the packages, without a package: make install PREFIX=/opt/ondivar
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)

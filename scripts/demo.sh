@@ -1,24 +1,81 @@
 #!/usr/bin/env bash
-# Starts the simulated instrument on a pseudo-terminal, points COM1 at it and starts the program.
+# Starts a simulated instrument and the program, which finds it by itself.
+#   demo.sh [BUILD [INSTRUMENT]]
+# INSTRUMENT is a serial model of ondivar-sim (54622D by default, 54645A, 5150, GDS-2062...):
+# the simulator runs on a pseudo-terminal and COM1 points at it. DS1000E, DS1000Z and
+# SDS1000X-E are Rigol and Siglent instruments on the network: ondivar-sim-rigol listens on
+# loopback TCP and the program finds it in its VISA resource list.
 # The demo keeps its own settings file, so the user's settings are left alone.
 set -euo pipefail
 build=${1:-build}
-if [ ! -x "$build/sim/ondivar-sim" ] || [ ! -x "$build/src/shell/ondivar" ]; then
+instrument=${2:-54622D}
+sim=$build/sim/ondivar-sim
+simReseau=$build/sim/rigol/ondivar-sim-rigol
+if [ ! -x "$sim" ] || [ ! -x "$build/src/shell/ondivar" ]; then
   echo "Le simulateur et le programme ne sont pas construits dans $build (make build)." >&2
   exit 1
 fi
-coproc SIM { exec "$build/sim/ondivar-sim" --model 54622D --baud 19200; }
-trap 'kill $SIM_PID 2>/dev/null || true' EXIT
+
+modelesSerie=$("$sim" --help --lang fr | sed -n 's/.*instrument : \(.*\) (défaut.*/\1/p')
+modelesReseau="DS1000E, DS1000Z, SDS1000X-E"
+dansListe() { [[ ", $2, " == *", $1, "* ]]; }
+
+pids=()
+fin() { [ ${#pids[@]} -eq 0 ] || kill "${pids[@]}" 2>/dev/null || true; }
+trap fin EXIT
+
+if dansListe "$instrument" "$modelesReseau"; then
+  [ -x "$simReseau" ] || { echo "ondivar-sim-rigol n'est pas construit dans $build." >&2; exit 1; }
+  coproc SIM { exec "$simReseau" --model "$instrument"; }
+else
+  if ! dansListe "$instrument" "$modelesSerie"; then
+    echo "Instrument inconnu : $instrument. Choisir SIM= parmi $modelesSerie (voie série)" \
+         "ou $modelesReseau (réseau)." >&2
+    exit 2
+  fi
+  coproc SIM { exec "$sim" --model "$instrument" --baud 19200; }
+fi
+pids+=("$SIM_PID")
+
 # The Korvalis stand-in, when built: pages sent with "Korvalis" land in $build/korvalis-demo/.
 if [ -x "$build/sim/korvalis/korvalis-stub" ]; then
   mkdir -p "$build/korvalis-demo"
   "$build/sim/korvalis/korvalis-stub" --dossier "$build/korvalis-demo" >/dev/null &
-  KORVALIS_PID=$!
-  trap 'kill $SIM_PID $KORVALIS_PID 2>/dev/null || true' EXIT
+  pids+=("$!")
   echo "korvalis-stub : les pages reçues sont enregistrées dans $build/korvalis-demo/" >&2
 fi
-read -r word path <&"${SIM[0]}"
-[ "$word" = PTY ] || { echo "ondivar-sim n'a pas donné de terminal" >&2; exit 1; }
-echo "Oscilloscope simulé (Agilent 54622D) sur $path, vu comme COM1"
-export ONDIVAR_CONFIG="${ONDIVAR_CONFIG:-$PWD/$build/demo.ini}"
-ONDIVAR_PORTS="1=$path" "$build/src/shell/ondivar"
+
+read -r word where <&"${SIM[0]}" || true
+[ -z "${ONDIVAR_CONFIG:-}" ] || ONDIVAR_CONFIG_UTILISATEUR=1
+demoIni=$build/demo.ini
+[[ $build == /* ]] || demoIni=$PWD/$demoIni
+export ONDIVAR_CONFIG="${ONDIVAR_CONFIG:-$demoIni}"
+# The detection begins with the way of the last instrument found: the VISA search after a
+# Rigol or Siglent on the network (7), the serial search otherwise (0), which would else stop
+# on a silent serial port of the machine ("Oscillo non branché ou non reconnu"). Only the
+# demo's own settings file is changed.
+dernierConstructeur() {
+  [ -z "${ONDIVAR_CONFIG_UTILISATEUR:-}" ] || return 0
+  if [ -f "$ONDIVAR_CONFIG" ] && grep -q '^Constructeur=' "$ONDIVAR_CONFIG"; then
+    sed -i "s/^Constructeur=.*/Constructeur=$1/" "$ONDIVAR_CONFIG"
+  else
+    printf '[COM]\nConstructeur=%s\n' "$1" >> "$ONDIVAR_CONFIG"
+  fi
+}
+case "$word" in
+  PTY)
+    echo "Oscilloscope simulé ($instrument) sur $where, vu comme COM1"
+    dernierConstructeur 0
+    ONDIVAR_PORTS="1=$where" "$build/src/shell/ondivar"
+    ;;
+  TCP)
+    resource="TCPIP0::${where%:*}::${where##*:}::SOCKET"
+    echo "Oscilloscope simulé ($instrument) sur le réseau : $resource"
+    dernierConstructeur 7
+    ONDIVAR_VISA="$resource${ONDIVAR_VISA:+,$ONDIVAR_VISA}" "$build/src/shell/ondivar"
+    ;;
+  *)
+    echo "Le simulateur n'a pas démarré." >&2
+    exit 1
+    ;;
+esac
