@@ -116,9 +116,15 @@ void SimScopeModel::mesuresDialecte(StyleMesure style)
         if (pourcent && v < SimMesures::Invalide && style != Nombre)
             v *= 100.0;   // the Rigol gives the duty as a ratio, the others in percent
         const char *unite = style == Nombre ? "" : c.unite;
-        if (style == Prefixe && !pourcent && c.champ != &SimMesures::phase)
+        if (style != Prefixe)
+            return SimEngine::formatNumber(v, 3) + unite;
+        if (!pourcent && c.champ != &SimMesures::phase)
             return avecPrefixe(v, unite);
-        return SimEngine::formatNumber(v, style == Prefixe ? 2 : 3) + unite;
+        if (v >= SimMesures::Invalide)
+            return QByteArray("9.9E+37") + unite;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.2f%s", v, unite);   // "50.00%", "-45.00"
+        return QByteArray(buf);
     };
     if (style == Prefixe) {
         // GoodWill: ":MEAS:SOUR1 CH1" and ":MEAS:SOUR2 CH2" choose the sources (the
