@@ -1,6 +1,7 @@
 // ondivar-sim: simulated RS-232 oscilloscope on a pseudo-terminal.
 #include "simengine.h"
 #include "simport.h"
+#include "simscope.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -24,6 +25,13 @@ const char *kUsageEn =
     "  --fault F           silence | late=MS | noterm | noise=N | truncate | badcount[=D]\n"
     "                      blocknoise=N | undef | baddigits | zeros=N | tailzeros=N\n"
     "                      oversize=N | hangup (repeatable or comma-separated)\n"
+    "  --filtre FC         first-order low-pass of corner FC Hz between the generator\n"
+    "                      (CH1) and CH2: CH2 is CH1 through the filter\n"
+    "  --balayage A:B:D[:log|lin][:N]  generator swept from A to B Hz in D seconds,\n"
+    "                      again and again, logarithmic or linear, in N held steps\n"
+    "  --autoset           the time base follows the generator (a few periods on screen)\n"
+    "  --bode              Sefram: :ACQn:POIN at the gain and phase scale (65536 units\n"
+    "                      over 8 divisions) instead of 25 units per division\n"
     "  --record N          samples of a waveform record (points held by the instrument)\n"
     "  --init LINE         run the command LINE at start (instrument state), repeatable\n"
     "  --acq-ms MS         time a digitize takes (default 0)\n"
@@ -48,6 +56,13 @@ const char *kUsageFr =
     "  --fault F           silence | late=MS | noterm | noise=N | truncate | badcount[=D]\n"
     "                      blocknoise=N | undef | baddigits | zeros=N | tailzeros=N\n"
     "                      oversize=N | hangup (répétable ou séparé par des virgules)\n"
+    "  --filtre FC         passe-bas du premier ordre de coupure FC Hz entre le générateur\n"
+    "                      (CH1) et CH2 : CH2 est CH1 à travers le filtre\n"
+    "  --balayage A:B:D[:log|lin][:N]  générateur balayé de A à B Hz en D secondes,\n"
+    "                      sans fin, logarithmique ou linéaire, en N paliers\n"
+    "  --autoset           la base de temps suit le générateur (quelques périodes à l'écran)\n"
+    "  --bode              Sefram : :ACQn:POIN à l'échelle gain/phase (65536 unités\n"
+    "                      sur 8 divisions) au lieu de 25 unités par division\n"
     "  --record N          échantillons d'un enregistrement (points tenus par l'instrument)\n"
     "  --init LIGNE        exécuter la commande LIGNE au départ (état de l'instrument), répétable\n"
     "  --acq-ms MS         durée d'une numérisation (défaut 0)\n"
@@ -80,7 +95,9 @@ int main(int argc, char **argv)
     QString ch[2];
     QStringList inits;
     int record = 0, acqMs = 0;
-    bool holdLine = false;
+    bool holdLine = false, autoset = false, bode = false;
+    double coupure = 0.0;
+    SimBalayage balayage;
 
     for (int i = 0; i < args.size(); ++i) {
         QString opt = args[i], value;
@@ -115,6 +132,16 @@ int main(int argc, char **argv)
         else if (opt == "--init") inits << next();
         else if (opt == "--acq-ms") acqMs = toInt(next(), 0);
         else if (opt == "--hold") holdLine = true;
+        else if (opt == "--filtre") {
+            const QString v = next();
+            if (!SimEngine::parseNumber(v, coupure) || coupure <= 0) fail("bad value for --filtre: " + v);
+        }
+        else if (opt == "--balayage") {
+            const QString v = next();
+            if (!SimBalayage::parse(v, balayage)) fail("bad value for --balayage: " + v + " (start:stop:duration[:log|lin][:steps])");
+        }
+        else if (opt == "--autoset") autoset = true;
+        else if (opt == "--bode") bode = true;
         else fail("unknown option " + opt + " (--help)");
     }
 
@@ -146,6 +173,15 @@ int main(int argc, char **argv)
         fail("--term must be crlf or lf");
     if (record > 0 && !m->setRecord(record))
         fail("--record is not offered by model " + model);
+    m->banc.coupure = coupure;
+    m->banc.balayage = balayage;
+    m->banc.autoset = autoset;
+    if (bode) {
+        auto *sefram = dynamic_cast<SimSeframModel *>(m.get());
+        if (!sefram)
+            fail("--bode is offered by the Sefram model (5150) only");
+        sefram->bode = true;
+    }
     if (model.toLower() == "busy")
         holdLine = true;
 

@@ -10,6 +10,25 @@
 
 double SimSignal::valueAt(double t) const
 {
+    if (coupure > 0.0 && frequency > 0.0) {
+        // The steady state through the filter: each harmonic by its own gain and phase.
+        const double w = 2.0 * std::numbers::pi * frequency * t + phaseDeg * std::numbers::pi / 180.0;
+        auto harmonique = [&](int k) {
+            const double fk = k * frequency;
+            return SimBanc::gain(coupure, fk) * std::sin(k * w + SimBanc::dephasage(coupure, fk) * std::numbers::pi / 180.0);
+        };
+        if (shape == Sine)
+            return offset + amplitude * harmonique(1);
+        double sum = 0.0;
+        for (int k = 1; k < 200; k += 2) {
+            if (shape == Square)
+                sum += harmonique(k) / k;
+            else
+                sum += ((k / 2) % 2 ? -1.0 : 1.0) * harmonique(k) / (double(k) * k);
+        }
+        const double scale = shape == Square ? 4.0 / std::numbers::pi : 8.0 / (std::numbers::pi * std::numbers::pi);
+        return offset + amplitude * scale * sum;
+    }
     const double arg = 2.0 * std::numbers::pi * frequency * t + phaseDeg * std::numbers::pi / 180.0;
     const double s = std::sin(arg);
     if (shape == Square)
@@ -179,6 +198,7 @@ std::vector<SimReply> SimEngine::processLine(const QByteArray &line)
     out_ = &out;
     lineDelayMs_ = 0;
     rxBytes += line.size() + 1;
+    model_->prepare();
     for (const SimCall &c : split(line)) {
         if (c.key == "*SIMSTAT?") { // simulator's own counters, outside any dialect
             SimReply r;

@@ -2,6 +2,8 @@
 // reply formatting and fault injection. Transport-free, so it can be unit tested.
 #pragma once
 
+#include "simbanc.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -21,6 +23,7 @@ struct SimSignal {
     double frequency = 1000.0; // hertz
     double phaseDeg = 0.0;
     double offset = 0.0;      // volts
+    double coupure = 0.0;     // seen through a first-order low-pass of this corner (Hz); 0: none
 
     double valueAt(double t) const;
     // "shape,amplitude,frequency,phase,offset"; trailing fields optional.
@@ -95,6 +98,9 @@ public:
     // Record length held by the instrument (--record); false when the model has none.
     virtual bool setRecord(int /*points*/) { return false; }
 
+    // Run before each received line: lets the bench (autoset) update the instrument's state.
+    virtual void prepare() {}
+
     // Normalises one header mnemonic to its short form (SCPI rule).
     virtual QString shortMnemonic(const QString &m) const;
 
@@ -103,6 +109,9 @@ public:
 
     static std::unique_ptr<SimModel> create(const QString &name);
     static QStringList modelNames();
+
+    // Generator, filter and autoset around the instrument.
+    SimBanc banc;
 
 protected:
     void on(const QString &key, Handler h);

@@ -45,7 +45,7 @@ SimHpModel::SimHpModel(const Config &cfg) : cfg_(cfg)
 void SimHpModel::reset()
 {
     for (Channel &c : ch) {
-        c.range = 8.0; c.offset = 0.0; c.inverted = false; c.displayed = true; c.coupling = "DC";
+        c.range = 8.0; c.offset = 0.0; c.inverted = false; c.displayed = true; c.coupling = "DC"; c.probe = 1;
     }
     timeRange = 5e-3; timeDelay = 0.0;
     timeMode = cfg_.normalMode; trigMode = "AUTO"; acqType = "NORMAL";
@@ -79,13 +79,14 @@ double SimHpModel::yInc(int c) const
 QByteArray SimHpModel::samples() const
 {
     const Channel &c = ch[wavSource - 1];
+    const SimSignal signal = entree(wavSource);
     const int n = pointsSent();
     const bool word = wavFormat == "WORD";
     const double inc = yInc(wavSource), ref = yRef(), top = word ? 65535.0 : 255.0;
     QByteArray d;
     d.reserve(word ? 2 * n : n);
     for (int j = 0; j < n; ++j) {
-        const double v = c.signal.valueAt(xOrigin() + j * xInc());
+        const double v = signal.valueAt(xOrigin() + j * xInc());
         // An inverted channel's data are centred on the opposite of the offset, which the
         // host corrects by changing the sign of YOR: decoded, they give the input signal.
         const double centre = c.inverted ? -c.offset : c.offset;
@@ -122,24 +123,6 @@ QString timeModeWord(const QString &a, const QString &normal)
     return QString();
 }
 
-struct Measure { double freq, vmax, vmin, vavg, vrms, rise; };
-
-Measure measure(const SimSignal &s)
-{
-    Measure m{};
-    m.freq = s.frequency;
-    m.vmax = s.offset + s.amplitude;
-    m.vmin = s.offset - s.amplitude;
-    m.vavg = s.offset;
-    if (s.shape == SimSignal::Sine) {
-        m.vrms = std::sqrt(s.offset * s.offset + s.amplitude * s.amplitude / 2.0);
-        m.rise = s.frequency > 0 ? 2.0 * std::asin(0.8) / (2.0 * std::numbers::pi * s.frequency) : 9.9e37;
-    } else {
-        m.vrms = std::sqrt(s.offset * s.offset + s.amplitude * s.amplitude);
-        m.rise = 1e-9;
-    }
-    return m;
-}
 } // namespace
 
 void SimHpModel::build()
@@ -299,27 +282,69 @@ void SimHpModel::build()
         if (n >= 1 && n <= 2) measSource = n;
     });
     on("MEAS:SOUR?", [this](SimEngine &e, const SimCall &) { e.replyText("CHAN" + QString::number(measSource)); });
-    struct M { const char *key; double (*f)(const Measure &); };
+    // Each keyword answers for the channel named in its argument, or the source.
+    struct M { const char *key; double (*f)(const SimMesures &); };
     static const M meas[] = {
-        {"MEAS:FREQ?", [](const Measure &m) { return m.freq > 0 ? m.freq : 9.9e37; }},
-        {"MEAS:PER?", [](const Measure &m) { return m.freq > 0 ? 1.0 / m.freq : 9.9e37; }},
-        {"MEAS:VPP?", [](const Measure &m) { return m.vmax - m.vmin; }},
-        {"MEAS:VAMP?", [](const Measure &m) { return m.vmax - m.vmin; }},
-        {"MEAS:VMAX?", [](const Measure &m) { return m.vmax; }},
-        {"MEAS:VMIN?", [](const Measure &m) { return m.vmin; }},
-        {"MEAS:VAV?", [](const Measure &m) { return m.vavg; }},
-        {"MEAS:VRMS?", [](const Measure &m) { return m.vrms; }},
-        {"MEAS:RIS?", [](const Measure &m) { return m.rise; }},
-        {"MEAS:FALL?", [](const Measure &m) { return m.rise; }},
-        {"MEAS:DUTY?", [](const Measure &) { return 50.0; }},
+        {"MEAS:FREQ?", [](const SimMesures &m) { return m.freq; }},
+        {"MEAS:PER?", [](const SimMesures &m) { return m.per; }},
+        {"MEAS:VPP?", [](const SimMesures &m) { return m.vpp; }},
+        {"MEAS:VAMP?", [](const SimMesures &m) { return m.vamp; }},
+        {"MEAS:VMAX?", [](const SimMesures &m) { return m.vmax; }},
+        {"MEAS:VMIN?", [](const SimMesures &m) { return m.vmin; }},
+        {"MEAS:VAV?", [](const SimMesures &m) { return m.vav; }},
+        {"MEAS:VRMS?", [](const SimMesures &m) { return m.vrms; }},
+        {"MEAS:RIS?", [](const SimMesures &m) { return m.ris; }},
+        {"MEAS:FALL?", [](const SimMesures &m) { return m.fall; }},
+        {"MEAS:DUTY?", [](const SimMesures &m) { return m.duty >= SimMesures::Invalide ? m.duty : 100.0 * m.duty; }},
+        {"MEAS:PHAS?", [](const SimMesures &m) { return m.phase; }},
     };
     for (const M &m : meas) {
         auto f = m.f;
         on(m.key, [this, f](SimEngine &e, const SimCall &c) {
             int n = SimEngine::parseChannel(c.args);
             if (n < 1 || n > 2) n = measSource;
-            e.replyNumber(f(measure(ch[n - 1].signal)), 5);
+            e.replyNumber(f(mesures(n)), 5);
         });
     }
+
+    // Probe factor: a number on the Agilent, "X1", "X10"... on the Hewlett-Packard.
+    on("CHAN#:PROB?", [this](SimEngine &e, const SimCall &c) {
+        if (auto *p = chan(c)) {
+            if (cfg_.agilent) e.replyNumber(p->probe);
+            else e.replyText("X" + QString::number(p->probe));
+        }
+    });
+    on("CHAN#:PROB", [this](SimEngine &, const SimCall &c) {
+        QString a = upperArg(c);
+        if (a.startsWith('X')) a.remove(0, 1);
+        double v;
+        if (auto *p = chan(c); p && SimEngine::parseNumber(a, v) && v >= 1 && v <= 1000) p->probe = int(std::lround(v));
+    });
+}
+
+SimSignal SimHpModel::entree(int n) const { return banc.entree(n, ch[0].signal, ch[1].signal); }
+
+void SimHpModel::prepare()
+{
+    if (!banc.autoset)
+        return;
+    double parDivision = timeRange / 10.0;
+    banc.regleBaseDeTemps(parDivision, 10.0, ch[0].signal);
+    timeRange = 10.0 * parDivision;
+}
+
+SimMesures SimHpModel::mesures(int n) const
+{
+    const SimSignal s[2] = {entree(1), entree(2)};
+    auto trace = [&](int k) {
+        SimTrace t;
+        t.signal = &s[k - 1];
+        t.division = ch[k - 1].range / 8.0;
+        t.bas = ch[k - 1].offset - ch[k - 1].range / 2.0;
+        t.haut = ch[k - 1].offset + ch[k - 1].range / 2.0;
+        return t;
+    };
+    const SimTrace a = trace(n), b = trace(3 - n);
+    return SimMesures::de(a, &b, xOrigin(), timeRange);
 }
 

@@ -21,6 +21,7 @@ public:
         bool inverted = false;
         bool displayed = true;
         QString coupling = "DC";
+        int probe = 1;        // probe factor set on the instrument
     };
 
     explicit SimHpModel(const Config &cfg);
@@ -31,6 +32,11 @@ public:
     void reset() override;
     void setSignal(int channel, const SimSignal &s) override;
     bool setRecord(int points) override;
+    void prepare() override;
+
+    // What reaches input n now (generator, filter); the automatic measurements on input n.
+    SimSignal entree(int n) const;
+    SimMesures mesures(int n) const;
 
     // State, public for tests.
     Channel ch[2];

@@ -52,10 +52,160 @@ SimVoie *SimScopeModel::chan(const SimCall &c)
     return (n >= 1 && n <= 2) ? &ch[n - 1] : nullptr;
 }
 
-double SimScopeModel::shown(int c, double t) const
+double SimScopeModel::shown(const SimSignal &s, int c, double t) const
 {
-    const double v = ch[c - 1].signal.valueAt(t);
+    const double v = s.valueAt(t);
     return ch[c - 1].inverted ? -v : v;
+}
+
+SimSignal SimScopeModel::entree(int c) const { return banc.entree(c, ch[0].signal, ch[1].signal); }
+
+void SimScopeModel::prepare()
+{
+    banc.regleBaseDeTemps(timeScale, divisionsEnregistrement(), ch[0].signal);
+}
+
+SimMesures SimScopeModel::mesures(int n, int autre) const
+{
+    const SimSignal s[2] = {entree(1), entree(2)};
+    auto trace = [&](int k) {
+        const SimVoie &v = ch[k - 1];
+        SimTrace t;
+        t.signal = &s[k - 1];
+        t.inverse = v.inverted;
+        t.division = v.scale;
+        const double centre = centreSurDecalage ? -(v.inverted ? -v.offset : v.offset) : 0.0;
+        t.bas = centre - demiHauteur * v.scale;
+        t.haut = centre + demiHauteur * v.scale;
+        return t;
+    };
+    const SimTrace a = trace(n), b = trace(autre);
+    return SimMesures::de(a, autre != n ? &b : nullptr, ecranDebut(), ecranDivisions() * timeScale);
+}
+
+QByteArray SimScopeModel::avecPrefixe(double v, const char *unit)
+{
+    if (v >= SimMesures::Invalide)
+        return QByteArray("9.9E+37") + unit;
+    static const char *prefixes[] = {"p", "n", "u", "m", "", "k", "M", "G"};
+    int k = 4;
+    double m = v;
+    if (m != 0.0) {
+        k = std::clamp(int(std::floor(std::log10(std::fabs(m)) / 3.0)) + 4, 0, 7);
+        m = v / std::pow(1000.0, k - 4);
+    }
+    const double a = std::fabs(m);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, a < 9.9995 ? "%.3f%s%s" : a < 99.995 ? "%.2f%s%s" : "%.1f%s%s", m, prefixes[k], unit);
+    return QByteArray(buf);
+}
+
+void SimScopeModel::mesuresDialecte(StyleMesure style)
+{
+    struct Champ { const char *mot, *motGds, *unite; double SimMesures::*champ; };
+    static const Champ champs[] = {
+        {"FREQ", "FREQ", "Hz", &SimMesures::freq}, {"PER", "PER", "s", &SimMesures::per},
+        {"VPP", "PK2P", "V", &SimMesures::vpp}, {"VAMP", "AMP", "V", &SimMesures::vamp},
+        {"VMAX", "MAX", "V", &SimMesures::vmax}, {"VMIN", "MIN", "V", &SimMesures::vmin},
+        {"VAV", "CME", "V", &SimMesures::vav}, {"VRMS", "RMS", "V", &SimMesures::vrms},
+        {"RIS", "RIS", "s", &SimMesures::ris}, {"FALL", "FALL", "s", &SimMesures::fall},
+        {"DUTY", "PDUT", "%", &SimMesures::duty}, {"PHAS", "PHAS", "", &SimMesures::phase},
+    };
+    auto texte = [style](const Champ &c, double v) {
+        const bool pourcent = c.champ == &SimMesures::duty;
+        if (pourcent && v < SimMesures::Invalide && style != Nombre)
+            v *= 100.0;   // the Rigol gives the duty as a ratio, the others in percent
+        const char *unite = style == Nombre ? "" : c.unite;
+        if (style != Prefixe)
+            return SimEngine::formatNumber(v, 3) + unite;
+        if (!pourcent && c.champ != &SimMesures::phase)
+            return avecPrefixe(v, unite);
+        if (v >= SimMesures::Invalide)
+            return QByteArray("9.9E+37") + unite;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.2f%s", v, unite);   // "50.00%", "-45.00"
+        return QByteArray(buf);
+    };
+    if (style == Prefixe) {
+        // GoodWill: ":MEAS:SOUR1 CH1" and ":MEAS:SOUR2 CH2" choose the sources (the
+        // instrument answers with the source it now holds), then ":MEAS:FREQ?".
+        auto source = [](const QString &a) {
+            const QString t = a.trimmed().toUpper();
+            return t == "CH1" ? 1 : t == "CH2" ? 2 : SimEngine::parseChannel(t);
+        };
+        on("MEAS:SOUR#", [this, source](SimEngine &e, const SimCall &c) {
+            const int n = source(c.args);
+            if (n < 1 || n > 2) return;
+            (c.suffix(0) == 2 ? measSource2 : measSource) = n;
+            e.replyText("CH" + QByteArray::number(n));
+        });
+        on("MEAS:SOUR#?", [this](SimEngine &e, const SimCall &c) {
+            e.replyText("CH" + QByteArray::number(c.suffix(0) == 2 ? measSource2 : measSource));
+        });
+        for (const Champ &k : champs) {
+            on(QString("MEAS:") + k.motGds + "?", [this, k, texte](SimEngine &e, const SimCall &) {
+                e.replyText(texte(k, mesures(measSource, measSource2).*k.champ));
+            });
+        }
+        return;
+    }
+    if (style == NombreUnite) {
+        on("MEAS:SOUR", [this](SimEngine &, const SimCall &c) {
+            const int n = SimEngine::parseChannel(c.args);
+            if (n >= 1 && n <= 2) measSource = n;
+        });
+        on("MEAS:SOUR?", [this](SimEngine &e, const SimCall &) { e.replyText("CHAN" + QByteArray::number(measSource)); });
+    }
+    for (const Champ &k : champs) {
+        if (style == Nombre && k.champ == &SimMesures::phase)
+            continue;   // the Rigol measures no phase
+        auto h = [this, k, texte, style](SimEngine &e, const SimCall &c) {
+            int n = SimEngine::parseChannel(c.args);
+            if (n < 1 || n > 2) {
+                if (style == Nombre) return;   // ":MEAS:VRMS? CHAN1": the channel is required
+                n = measSource;
+            }
+            e.replyText(texte(k, mesures(n, 3 - n).*k.champ));
+        };
+        on(QString("MEAS:") + k.mot + "?", h);
+        if (style == Nombre && k.champ == &SimMesures::duty)
+            on("MEAS:PDUT?", h);
+    }
+}
+
+void SimScopeModel::calibresEcran()
+{
+    on("TIM:RANG?", [this](SimEngine &e, const SimCall &) { e.replyText(withUnit(ecranDivisions() * timeScale, "s")); });
+    on("CHAN#:RANG?", [this](SimEngine &e, const SimCall &c) { if (auto *p = chan(c)) e.replyText(withUnit(8.0 * p->scale, "V")); });
+}
+
+QByteArray SimScopeModel::echantillonsBode(int n, double t0, double dt, int count, bool highFirst) const
+{
+    const SimSignal s = entree(n);
+    const double step = pasBode(ch[n - 1].scale);
+    QByteArray d;
+    d.reserve(2 * count);
+    for (int j = 0; j < count; ++j) {
+        const quint16 w = quint16(word(shown(s, n, t0 + j * dt), step));
+        if (highFirst)
+            d.append(char(w >> 8)).append(char(w & 0xff));
+        else
+            d.append(char(w & 0xff)).append(char(w >> 8));
+    }
+    return d;
+}
+
+void SimScopeModel::blocCompteBode(SimEngine &e, int n, double t0, double dt, bool highFirst, const QByteArray &reserve)
+{
+    SimBlock b;
+    b.width = 2;
+    b.data = echantillonsBode(n, t0, dt, 500, highFirst);
+    const float p = float(dt);
+    quint32 u;
+    std::memcpy(&u, &p, sizeof u);
+    b.extra.append(char(u & 0xff)).append(char((u >> 8) & 0xff)).append(char((u >> 16) & 0xff)).append(char(u >> 24));
+    b.extra.append(reserve);
+    e.replyBlock(b);
 }
 
 void SimScopeModel::common(bool numericBools)
@@ -105,17 +255,22 @@ SimSeframModel::SimSeframModel() : SimScopeModel("5150", "SEFRAM,5150,0001234,V1
     on("TIM:DEL?", [this](SimEngine &e, const SimCall &) { e.replyText(withUnit(timeDelay, "s")); });
     on("TIM:DEL", [this](SimEngine &, const SimCall &c) { double v; if (SimEngine::parseNumber(c.args, v)) timeDelay = v; });
     on("CHAN#:SCAL?", [this](SimEngine &e, const SimCall &c) { if (auto *p = chan(c)) e.replyText(withUnit(p->scale, "V")); });
-    // :ACQ1:POIN sends the record: 25 samples per division, sample 250 at the delay.
+    calibresEcran();
+    mesuresDialecte(NombreUnite);
+    // :ACQ1:POIN sends the record: 25 samples per division, sample 250 at the delay; 25 raw
+    // steps per division, or with --bode 65 536 over the 8 divisions (a switched-off channel
+    // then sends nothing).
     on("ACQ#:POIN", [this](SimEngine &e, const SimCall &c) {
         const int n = c.suffix(0);
-        if (n < 1 || n > 2) return;
+        if (n < 1 || n > 2 || (bode && !ch[n - 1].displayed)) return;
         const int count = std::min(record, 4995);   // the header has four digits for 8 + 2 per sample
-        const double dt = timeScale / 25.0, step = ch[n - 1].scale / 25.0;
+        const double dt = timeScale / 25.0, step = bode ? pasBode(ch[n - 1].scale) : ch[n - 1].scale / 25.0;
+        const SimSignal s = entree(n);
         SimBlock b;
         b.framing = SimBlock::Sefram;
         b.width = 2;
         for (int j = 0; j < count; ++j) {
-            const quint16 w = quint16(word(shown(n, timeDelay + (j - 250) * dt), step));
+            const quint16 w = quint16(word(shown(s, n, timeDelay + (j - 250) * dt), step));
             b.data.append(char(w & 0xff)).append(char(w >> 8));
         }
         e.replyBlock(b);
@@ -178,10 +333,11 @@ SimGdsModel::SimGdsModel(const QString &name, const QByteArray &idn, Family f)
         const int n = c.suffix(0);
         if (n < 1 || n > 2) return;
         const double dt = samplePeriod(), t0 = firstSampleTime(), step = ch[n - 1].scale / 25.0;
+        const SimSignal s = entree(n);
         SimBlock b;
         b.width = 2;
         for (int j = 0; j < record; ++j) {
-            const quint16 w = quint16(word(shown(n, t0 + j * dt), step));
+            const quint16 w = quint16(word(shown(s, n, t0 + j * dt), step));
             b.data.append(char(w >> 8)).append(char(w & 0xff));
         }
         if (family == Gds2000) {
@@ -200,6 +356,16 @@ SimGdsModel::SimGdsModel(const QString &name, const QByteArray &idn, Family f)
             b.extra.append(char(n)).append(3, '\0');   // source and reserved bytes
         }
         e.replyBlock(b);
+    });
+    calibresEcran();
+    mesuresDialecte(Prefixe);
+    // ":ACQ1:MEM" (no question mark), as the gain and phase measurement asks: 500 samples over
+    // 20 divisions from the delay minus 10, at the Bode scale, high byte first.
+    on("ACQ#:MEM", [this](SimEngine &e, const SimCall &c) {
+        const int n = c.suffix(0);
+        if (n < 1 || n > 2 || !ch[n - 1].displayed) return;
+        blocCompteBode(e, n, timeDelay - 10.0 * timeScale, 20.0 * timeScale / 500.0, true,
+                       QByteArray(1, char(n)) + QByteArray(3, '\0'));
     });
 }
 
@@ -236,10 +402,11 @@ SimFiModel::SimFiModel() : SimScopeModel("FI3104", "FRANCAISE D'INSTRUMENTATION,
         const int n = c.suffix(0);
         if (n < 1 || n > 2) return;
         const double dt = samplePeriod(), step = ch[n - 1].scale / 25.0;
+        const SimSignal s = entree(n);
         SimBlock b;
         b.width = 2;
         for (int j = 0; j < record; ++j) {
-            const quint16 w = quint16(word(shown(n, j * dt), step));
+            const quint16 w = quint16(word(shown(s, n, j * dt), step));
             b.data.append(char(w & 0xff)).append(char(w >> 8));
         }
         const float p = float(dt);
@@ -248,6 +415,15 @@ SimFiModel::SimFiModel() : SimScopeModel("FI3104", "FRANCAISE D'INSTRUMENTATION,
         b.extra.append(char(u & 0xff)).append(char((u >> 8) & 0xff)).append(char((u >> 16) & 0xff)).append(char(u >> 24));
         b.extra.append(4, '\0');
         e.replyBlock(b);
+    });
+    calibresEcran();
+    mesuresDialecte(NombreUnite);
+    // ":ACQ1:POIN", as the gain and phase measurement asks: the counted block with its sample
+    // period, 500 samples over the 10 divisions from time 0, at the Bode scale, low byte first.
+    on("ACQ#:POIN", [this](SimEngine &e, const SimCall &c) {
+        const int n = c.suffix(0);
+        if (n < 1 || n > 2 || !ch[n - 1].displayed) return;
+        blocCompteBode(e, n, 0.0, 10.0 * timeScale / 500.0, false, QByteArray(4, '\0'));
     });
 }
 
@@ -292,6 +468,7 @@ SimRigolSerialModel::SimRigolSerialModel()
         const int n = SimEngine::parseChannel(c.args);
         if (n < 1 || n > 2) return;
         const SimVoie &v = ch[n - 1];
+        const SimSignal s = entree(n);
         const double dt = 12.0 * timeScale / record, t0 = timeDelay - 6.0 * timeScale;
         // Inverted: the host changes the sign of the offset; decoded, the bytes give the input.
         const double off = v.inverted ? -v.offset : v.offset;
@@ -300,11 +477,15 @@ SimRigolSerialModel::SimRigolSerialModel()
         b.terminated = false;
         b.data.reserve(record);
         for (int j = 0; j < record; ++j) {
-            const double raw = 125.0 - (v.signal.valueAt(t0 + j * dt) + off) * 25.0 / v.scale;
+            const double raw = 125.0 - (s.valueAt(t0 + j * dt) + off) * 25.0 / v.scale;
             b.data.append(char(int(std::clamp(std::round(raw), 0.0, 255.0))));
         }
         e.replyBlock(b);
     });
+    // ":MEAS:VRMS? CHAN1": plain numbers, the screen 10 divisions high about minus the offset.
+    demiHauteur = 5.0;
+    centreSurDecalage = true;
+    mesuresDialecte(Nombre);
 }
 
 void SimRigolSerialModel::reset()

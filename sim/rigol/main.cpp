@@ -28,6 +28,11 @@ const char *kUsage =
     "                      (defaults sine,1,1000,0,0 and sine,0.5,1000,-90,0)\n"
     "  --set1 L, --set2 L  channel settings: scale=V/div,offset=V,inv=0|1,disp=0|1\n"
     "  --tdiv S            time base per division (default 1e-3)\n"
+    "  --filtre FC         first-order low-pass of corner FC Hz between the generator\n"
+    "                      (CH1) and CH2: CH2 is CH1 through the filter\n"
+    "  --balayage A:B:D[:log|lin][:N]  generator swept from A to B Hz in D seconds,\n"
+    "                      again and again, logarithmic or linear, in N held steps\n"
+    "  --autoset           the time base follows the generator (a few periods on screen)\n"
     "  --toff S, --trdl S  Rigol time offset, Siglent trigger delay (default 0)\n"
     "  --points N          samples per waveform (600 DS1000E, 1200 DS1000Z, 1400 SDS)\n"
     "  --header, --raw     DS1000E: \"#8\" header before the samples (recent firmware) or not\n"
@@ -73,6 +78,9 @@ int main(int argc, char **argv)
     double tdiv = -1, toff = 0, trdl = 0;
     SimFaults faults;
     SimRigolDefauts defauts;
+    double coupure = 0.0;
+    SimBalayage balayage;
+    bool autoset = false;
 
     for (int i = 0; i < args.size(); ++i) {
         QString opt = args[i], value;
@@ -115,6 +123,15 @@ int main(int argc, char **argv)
         else if (opt == "--idn") idn = next();
         else if (opt == "--serial") serie = next();
         else if (opt == "--fault-after") apres = entier(next(), 1);
+        else if (opt == "--filtre") {
+            const QString v = next();
+            if (!SimEngine::parseNumber(v, coupure) || coupure <= 0) fail("bad value for --filtre: " + v);
+        }
+        else if (opt == "--balayage") {
+            const QString v = next();
+            if (!SimBalayage::parse(v, balayage)) fail("bad value for --balayage: " + v + " (start:stop:duration[:log|lin][:steps])");
+        }
+        else if (opt == "--autoset") autoset = true;
         else if (opt == "--echo-log") echoLog = next();
         else if (opt == "--fault") {
             for (const QString &part : next().split(',', Qt::SkipEmptyParts)) {
@@ -143,6 +160,9 @@ int main(int argc, char **argv)
             fail(QString("bad settings for --set%1: %2").arg(c + 1).arg(set[c]));
     }
     if (tdiv > 0) model.tdiv = tdiv;
+    model.banc.coupure = coupure;
+    model.banc.balayage = balayage;
+    model.banc.autoset = autoset;
     model.toff = toff;
     model.trdl = trdl;
     if (points > 0) model.points = points;

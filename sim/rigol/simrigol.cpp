@@ -48,38 +48,7 @@ QByteArray FormatSaraSiglent(double v)
 
 namespace {
 
-struct Mesures {
-    double freq, per, vpp, vmax, vmin, vamp, vav, vrms, ris, fall, duty;
-};
-
-constexpr double Invalide = 9.9e37;
-
-// Measurements of the displayed trace (inversion included) over a screen of `ecran` seconds.
-Mesures mesure(const SimRigolVoie &v, double ecran)
-{
-    const SimSignal &s = v.signal;
-    const double sg = v.inverse ? -1.0 : 1.0;
-    Mesures m{};
-    const bool periodique = s.amplitude > 0 && s.frequency > 0 && s.frequency * ecran >= 1.0;
-    m.freq = periodique ? s.frequency : Invalide;
-    m.per = periodique ? 1.0 / s.frequency : Invalide;
-    const double hi = s.offset + s.amplitude, lo = s.offset - s.amplitude;
-    m.vmax = v.inverse ? -lo : hi;
-    m.vmin = v.inverse ? -hi : lo;
-    m.vpp = m.vmax - m.vmin;
-    m.vamp = m.vpp;
-    m.vav = sg * s.offset;
-    if (s.shape == SimSignal::Sine) {
-        m.vrms = std::sqrt(s.offset * s.offset + s.amplitude * s.amplitude / 2.0);
-        m.ris = periodique ? 2.0 * std::asin(0.8) / (2.0 * std::numbers::pi * s.frequency) : Invalide;
-    } else {
-        m.vrms = std::sqrt(s.offset * s.offset + s.amplitude * s.amplitude);
-        m.ris = periodique ? 1e-9 : Invalide;
-    }
-    m.fall = m.ris;
-    m.duty = periodique ? 0.5 : Invalide;
-    return m;
-}
+constexpr double Invalide = SimMesures::Invalide;
 
 QString argMaj(const SimCall &c) { return c.args.trimmed().toUpper(); }
 
@@ -166,14 +135,44 @@ double SimRigolModel::tempsEchantillon(int j) const
     return toff - 6.0 * tdiv + j * (12.0 * tdiv / points);
 }
 
+SimSignal SimRigolModel::entree(int n) const { return banc.entree(n, voie[0].signal, voie[1].signal); }
+
+void SimRigolModel::prepare()
+{
+    banc.regleBaseDeTemps(tdiv, genre == SDS1000XE ? 14.0 : 12.0, voie[0].signal);
+}
+
+// Measurements of the displayed trace (inversion included) over the screen, which spans 10
+// divisions vertically about minus the offset (the range of the samples).
+SimMesures SimRigolModel::mesures(int n) const
+{
+    const SimSignal s[2] = {entree(1), entree(2)};
+    auto trace = [&](int k) {
+        const SimRigolVoie &v = voie[k - 1];
+        SimTrace t;
+        t.signal = &s[k - 1];
+        t.inverse = v.inverse;
+        t.division = v.echelle;
+        const double centre = -(v.inverse ? -v.decalage : v.decalage);
+        t.bas = centre - 5.0 * v.echelle;
+        t.haut = centre + 5.0 * v.echelle;
+        return t;
+    };
+    const SimTrace a = trace(n), b = trace(3 - n);
+    if (genre == SDS1000XE)
+        return SimMesures::de(a, &b, trdl, 14.0 * tdiv);
+    return SimMesures::de(a, &b, toff - 6.0 * tdiv, 12.0 * tdiv);
+}
+
 QByteArray SimRigolModel::echantillons(int n) const
 {
     const SimRigolVoie &v = voie[n - 1];
+    const SimSignal signal = entree(n);
     QByteArray d;
     d.reserve(points);
     const double dec = v.inverse ? -v.decalage : v.decalage;
     for (int j = 0; j < points; ++j) {
-        double w = v.signal.valueAt(tempsEchantillon(j));
+        double w = signal.valueAt(tempsEchantillon(j));
         if (v.inverse)
             w = -w;
         if (genre == SDS1000XE) {
@@ -312,7 +311,7 @@ void SimRigolModel::construitRigol()
     static const char *noms[] = {"FREQ", "PER", "VPP", "VMAX", "VMIN", "VAMP", "VAV", "VRMS", "RIS", "FALL", "PDUT", "DUTY"};
     auto valeur = [this](const QString &nom, int n, double &x) {
         if (n < 1 || n > 2) return false;
-        const Mesures m = mesure(voie[n - 1], 12.0 * tdiv);
+        const SimMesures m = mesures(n);
         const double vals[] = {m.freq, m.per, m.vpp, m.vmax, m.vmin, m.vamp, m.vav, m.vrms, m.ris, m.fall, m.duty, m.duty};
         for (int k = 0; k < 12; ++k)
             if (nom == QLatin1String(noms[k])) { x = vals[k]; return true; }
@@ -363,7 +362,7 @@ void SimRigolModel::construitSiglent()
     on("C#:PAVA?", [this](SimEngine &e, const SimCall &c) {
         SimRigolVoie *v = voieDe(c);
         if (!v) return;
-        const Mesures m = mesure(*v, 14.0 * tdiv);
+        const SimMesures m = mesures(c.suffix(0));
         const QString p = argMaj(c);
         static const struct { const char *nom; const char *unite; } params[] = {
             {"RMS", "V"}, {"PKPK", "V"}, {"MEAN", "V"}, {"AMPL", "V"}, {"MAX", "V"}, {"MIN", "V"},
@@ -372,7 +371,9 @@ void SimRigolModel::construitSiglent()
                                m.duty >= Invalide ? Invalide : 100 * m.duty};
         for (int k = 0; k < 11; ++k) {
             if (p != QLatin1String(params[k].nom)) continue;
-            const QByteArray val = vals[k] >= Invalide ? QByteArray("****") : FormatSiglent(vals[k], params[k].unite);
+            char b[64];
+            std::snprintf(b, sizeof b, "%.3E%s", vals[k], params[k].unite);
+            const QByteArray val = vals[k] >= Invalide ? QByteArray("****") : QByteArray(b);
             const QByteArray h = enTeteSiglent ? "C" + QByteArray::number(c.suffix(0)) + ":PAVA " + params[k].nom + "," : QByteArray();
             e.replyText(h + val);
         }

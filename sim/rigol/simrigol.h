@@ -40,6 +40,12 @@ public:
     QString name() const override;
     void reset() override;
     void setSignal(int channel, const SimSignal &s) override;
+    void prepare() override;
+
+    // What reaches input n now (generator, filter); the automatic measurements of input n
+    // (the phase that of the other input relative to it).
+    SimSignal entree(int n) const;
+    SimMesures mesures(int n) const;
 
     // A channel setting "scale=0.5,offset=0,inv=1,disp=0"; false when not understood.
     bool regleVoie(int voie, const QString &texte);

@@ -5,12 +5,18 @@
 #include "instrument/session.h"
 #include "simengine.h"
 #include "simmodel_hp.h"
+#include "simrigol.h"
+#include "simscope.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QRegularExpression>
+
+#include <cmath>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -66,6 +72,62 @@ public:
 
 const QByteArray kAgilentIdn = "AGILENT TECHNOLOGIES,54622D,MY40000123,A.02.30";
 
+// A serial model, or one of the TCP/USB instruments ("DS1000Z", "SDS1000X-E"), on an engine,
+// with the filter and a clock the test holds.
+std::unique_ptr<SimEngine> instrument(const QString &model, double coupure = 0, double *clock = nullptr)
+{
+    std::unique_ptr<SimModel> m = SimModel::create(model);
+    SimRigolModel::Genre g;
+    if (!m && SimRigolModel::genrePour(model, g))
+        m = std::make_unique<SimRigolModel>(g);
+    if (!m)
+        return nullptr;
+    m->banc.coupure = coupure;
+    if (clock)
+        m->banc.horloge = [clock] { return *clock; };
+    return std::make_unique<SimEngine>(std::move(m));
+}
+
+// The replies to the lines given (separated by LF), joined, without the last terminator.
+QByteArray ask(SimEngine &e, const QByteArray &lines)
+{
+    QByteArray out;
+    for (const QByteArray &line : lines.split('\n'))
+        for (const SimReply &r : e.processLine(line))
+            out += r.bytes;
+    return out.trimmed();
+}
+
+// The number of a reply in any maker's style: "1.00000E+03", "1.000kHz", "707.1mV",
+// "5.000E-01V", "C1:PAVA RMS,7.071E-01V". NaN when there is none or for 9.9E+37.
+double value(const QByteArray &reply)
+{
+    static const QRegularExpression re("^\\s*([+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?)([pnumkMG]?)");
+    QByteArray last = reply.trimmed();
+    last = last.mid(last.lastIndexOf('\n') + 1);
+    const QString text = QString::fromLatin1(last.mid(last.lastIndexOf(',') + 1));
+    const auto m = re.match(text);
+    if (!m.hasMatch())
+        return qQNaN();
+    static const QString prefixes = "pnum kMG";
+    const double x = m.captured(1).toDouble();
+    const qsizetype k = m.captured(2).isEmpty() ? 4 : prefixes.indexOf(m.captured(2));
+    return x >= 9e37 ? qQNaN() : x * std::pow(1000.0, double(k - 4));
+}
+
+// Amplitude and phase (degrees) of the component at `cycles` periods over the samples.
+void fondamental(const QList<double> &v, double cycles, double *amplitude, double *phase)
+{
+    double c = 0, s = 0;
+    for (qsizetype j = 0; j < v.size(); ++j) {
+        const double w = 2 * M_PI * cycles * double(j) / double(v.size());
+        c += v[j] * std::cos(w);
+        s += v[j] * std::sin(w);
+    }
+    *amplitude = 2 * std::hypot(c, s) / double(v.size());
+    *phase = std::atan2(c, s) * 180 / M_PI;
+}
+
 } // namespace
 
 class TestSim : public QObject {
@@ -90,6 +152,22 @@ private slots:
     void triangleFollowsSine();
     void heldLineIsAlreadyOpen();
     void hangupClosesLineAndExits();
+    void measurementsFollowFilter_data();
+    void measurementsFollowFilter();
+    void cannotMeasure_data();
+    void cannotMeasure();
+    void probeReplies_data();
+    void probeReplies();
+    void sweepParses_data();
+    void sweepParses();
+    void sweptGeneratorDrawsFilterCurve();
+    void bodeBlocksDecodeToFilter_data();
+    void bodeBlocksDecodeToFilter();
+    void bodeFaults_data();
+    void bodeFaults();
+    void rigolWaveformsShowPhase_data();
+    void rigolWaveformsShowPhase();
+    void filterOptionEndToEnd();
 };
 
 void TestSim::splitNormalisesHeaders()
@@ -430,6 +508,317 @@ void TestSim::hangupClosesLineAndExits()
     QVERIFY(sim.proc.waitForFinished(5000));
     QCOMPARE(sim.proc.exitStatus(), QProcess::NormalExit);
     QCOMPARE(sim.proc.exitCode(), 0);
+}
+
+void TestSim::measurementsFollowFilter_data()
+{
+    // A 1 V, 1 kHz sine through a 1 kHz corner: Vs/Ve = 0.707, CH2 lags by 45 degrees. The
+    // queries are those of each maker's measurement cycle; "" where the maker has none.
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QByteArray>("freq");
+    QTest::addColumn<QByteArray>("ve");
+    QTest::addColumn<QByteArray>("vs");
+    QTest::addColumn<QByteArray>("phase");
+    QTest::addColumn<QByteArray>("units");   // a reply that must carry its unit, "" none
+    QTest::newRow("agilent") << "54622D" << QByteArray(":MEAS:SOUR CHAN1;FREQ?") << QByteArray(":MEAS:SOUR CHAN1;VRMS?")
+                             << QByteArray(":MEAS:SOUR CHAN2;VRMS?") << QByteArray(":MEAS:SOUR CHAN1;PHAS?") << QByteArray();
+    QTest::newRow("hp") << "54645A" << QByteArray(":MEAS:SOUR CHAN1;FREQ?") << QByteArray(":MEAS:SOUR CHAN1;VRMS?")
+                        << QByteArray(":MEAS:SOUR CHAN2;VRMS?") << QByteArray(":MEAS:SOUR CHAN1;PHAS?") << QByteArray();
+    QTest::newRow("sefram") << "5150" << QByteArray(":MEAS:SOUR CHAN1;FREQ?") << QByteArray(":MEAS:SOUR CHAN1;VRMS?")
+                            << QByteArray(":MEAS:SOUR CHAN2;VRMS?") << QByteArray(":MEAS:SOUR CHAN1;PHAS?") << QByteArray("Hz");
+    QTest::newRow("fi") << "FI3104" << QByteArray(":MEAS:SOUR CHAN1;FREQ?") << QByteArray(":MEAS:SOUR CHAN1;VRMS?")
+                        << QByteArray(":MEAS:SOUR CHAN2;VRMS?") << QByteArray(":MEAS:SOUR CHAN1;PHAS?") << QByteArray("Hz");
+    QTest::newRow("goodwill") << "GDS-2062" << QByteArray(":MEAS:SOURce1 CH1;:MEAS:FREQ?")
+                              << QByteArray(":MEAS:SOURce1 CH1;:MEAS:RMS?") << QByteArray(":MEAS:SOURce1 CH2;:MEAS:RMS?")
+                              << QByteArray(":MEAS:SOURce2 CH2;:MEAS:SOURce1 CH1;:MEAS:PHAS?") << QByteArray("kHz");
+    QTest::newRow("rigol serial") << "DS1102E" << QByteArray(":MEAS:FREQ? CHAN1") << QByteArray(":MEAS:VRMS? CHAN1")
+                                  << QByteArray(":MEAS:VRMS? CHAN2") << QByteArray() << QByteArray();
+    QTest::newRow("rigol tcp") << "DS1000Z" << QByteArray(":MEAS:FREQ? CHAN1") << QByteArray(":MEAS:VRMS? CHAN1")
+                               << QByteArray(":MEAS:VRMS? CHAN2") << QByteArray() << QByteArray();
+    QTest::newRow("siglent") << "SDS1000X-E" << QByteArray("C1:PAVA? FREQ") << QByteArray("C1:PAVA? RMS")
+                             << QByteArray("C2:PAVA? RMS") << QByteArray() << QByteArray("C1:PAVA FREQ,1.000E+03Hz");
+}
+
+void TestSim::measurementsFollowFilter()
+{
+    QFETCH(QString, model);
+    QFETCH(QByteArray, freq);
+    QFETCH(QByteArray, ve);
+    QFETCH(QByteArray, vs);
+    QFETCH(QByteArray, phase);
+    QFETCH(QByteArray, units);
+    auto e = instrument(model, 1000);
+    QVERIFY(e);
+    const QByteArray f = ask(*e, freq);
+    QVERIFY2(qAbs(value(f) - 1000) < 1, f.constData());
+    if (!units.isEmpty())
+        QVERIFY2(f.contains(units), f.constData());
+    const double in = value(ask(*e, ve)), out = value(ask(*e, vs));
+    QVERIFY2(qAbs(in - std::sqrt(0.5)) < 0.005, qPrintable(QString::number(in)));
+    QVERIFY2(qAbs(out / in - std::sqrt(0.5)) < 0.005, qPrintable(QString::number(out / in)));
+    if (!phase.isEmpty()) {
+        const QByteArray p = ask(*e, phase);
+        QVERIFY2(qAbs(value(p) + 45) < 0.5, p.constData());
+    }
+}
+
+void TestSim::cannotMeasure_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("ch1");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("reply");
+    const QString sine = "sine,1,1000,0,0", flat = "sine,0,1000,0,0.3";
+    QTest::newRow("agilent flat") << "54622D" << flat << QByteArray(":MEAS:SOUR CHAN1;FREQ?") << QByteArray("9.90000E+37");
+    QTest::newRow("agilent flat phase") << "54622D" << flat << QByteArray(":MEAS:SOUR CHAN1;PHAS?") << QByteArray("9.90000E+37");
+    QTest::newRow("flat still has a mean") << "54622D" << flat << QByteArray(":MEAS:SOUR CHAN1;VAV?") << QByteArray("3.00000E-01");
+    QTest::newRow("one period on screen") << "54645A" << sine << QByteArray(":TIM:RANG 1.5E-3;:MEAS:SOUR CHAN1;FREQ?") << QByteArray("9.90000E+37");
+    QTest::newRow("two periods on screen") << "54645A" << sine << QByteArray(":TIM:RANG 2E-3;:MEAS:SOUR CHAN1;PER?") << QByteArray("1.00000E-03");
+    QTest::newRow("saturated") << "54622D" << sine << QByteArray(":CHAN1:RANG 1;:MEAS:SOUR CHAN1;VRMS?") << QByteArray("9.90000E+37");
+    QTest::newRow("goodwill flat") << "GDS-2062" << flat << QByteArray(":MEAS:SOURce1 CH1;:MEAS:FREQ?") << QByteArray("CH1\r\n9.9E+37Hz");
+    QTest::newRow("rigol serial flat") << "DS1102E" << flat << QByteArray(":MEAS:PER? CHAN1") << QByteArray("9.900E+37");
+    QTest::newRow("rigol tcp flat") << "DS1000Z" << flat << QByteArray(":MEAS:FREQ? CHAN1") << QByteArray("9.900000e+37");
+    QTest::newRow("siglent saturated") << "SDS1000X-E" << sine << QByteArray("C1:VDIV 0.1\nC1:PAVA? RMS") << QByteArray("C1:PAVA RMS,****");
+}
+
+void TestSim::cannotMeasure()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, ch1);
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, reply);
+    auto e = instrument(model);
+    QVERIFY(e);
+    SimSignal s;
+    QVERIFY(SimSignal::parse(ch1, s));
+    e->model().setSignal(1, s);
+    QCOMPARE(ask(*e, line), reply);
+}
+
+void TestSim::probeReplies_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("agilent") << "54622D" << QByteArray(":CHAN1:PROB?") << QByteArray("1.000E+00");
+    QTest::newRow("agilent x10") << "54622D" << QByteArray(":CHAN2:PROB 10;:CHAN2:PROB?") << QByteArray("1.000E+01");
+    QTest::newRow("hp") << "54645A" << QByteArray(":CHAN2:PROB?") << QByteArray("X1");
+    QTest::newRow("hp x10") << "54645A" << QByteArray(":CHAN1:PROB X10;:CHAN1:PROB?") << QByteArray("X10");
+    QTest::newRow("reset") << "54645A" << QByteArray(":CHAN1:PROB X10;*RST;:CHAN1:PROB?") << QByteArray("X1");
+}
+
+void TestSim::probeReplies()
+{
+    QFETCH(QString, model);
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, reply);
+    auto e = instrument(model);
+    QCOMPARE(ask(*e, line), reply);
+}
+
+void TestSim::sweepParses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("at");      // seconds
+    QTest::addColumn<double>("freq");    // -1: refused
+    QTest::newRow("log middle") << "100:10000:60:log" << 30.0 << 1000.0;
+    QTest::newRow("lin middle") << "100:10k:60:lin" << 30.0 << 5050.0;
+    QTest::newRow("again from start") << "100:10000:60:log" << 60.0 << 100.0;
+    QTest::newRow("steps hold") << "100:10000:60:log:3" << 39.0 << 1000.0;
+    QTest::newRow("last step") << "100:10000:60:log:3" << 59.0 << 10000.0;
+    QTest::newRow("too few fields") << "100:10000" << 0.0 << -1.0;
+    QTest::newRow("zero stop") << "100:0:60" << 0.0 << -1.0;
+    QTest::newRow("bad word") << "100:1000:10:cubic" << 0.0 << -1.0;
+    QTest::newRow("one step") << "100:1000:10:log:1" << 0.0 << -1.0;
+}
+
+void TestSim::sweepParses()
+{
+    QFETCH(QString, text);
+    QFETCH(double, at);
+    QFETCH(double, freq);
+    SimBalayage b;
+    QCOMPARE(SimBalayage::parse(text, b), freq > 0);
+    if (freq > 0)
+        QVERIFY2(qAbs(b.frequenceA(at) / freq - 1) < 1e-9, qPrintable(QString::number(b.frequenceA(at))));
+}
+
+void TestSim::sweptGeneratorDrawsFilterCurve()
+{
+    // The generator sweeps 100 Hz to 10 kHz behind a 1 kHz filter, the time base follows:
+    // every cycle of readings lies on the filter's gain and phase curve.
+    double t = 0;
+    auto e = instrument("54622D", 1000, &t);
+    QVERIFY(SimBalayage::parse("100:10000:60:log", e->model().banc.balayage));
+    e->model().banc.autoset = true;
+    for (t = 0; t < 60; t += 7.5) {
+        const double f = value(ask(*e, ":MEAS:SOUR CHAN1;FREQ?"));
+        const double expected = 100 * std::pow(100.0, t / 60);
+        QVERIFY2(qAbs(f / expected - 1) < 1e-3, qPrintable(QString("t=%1: %2").arg(t).arg(f)));
+        const double g = value(ask(*e, ":MEAS:SOUR CHAN2;VRMS?")) / value(ask(*e, ":MEAS:SOUR CHAN1;VRMS?"));
+        const double ph = value(ask(*e, ":MEAS:SOUR CHAN1;PHAS?"));
+        QVERIFY2(qAbs(g - 1 / std::sqrt(1 + (f / 1000) * (f / 1000))) < 0.005, qPrintable(QString("f=%1: %2").arg(f).arg(g)));
+        QVERIFY2(qAbs(ph + std::atan(f / 1000) * 180 / M_PI) < 0.5, qPrintable(QString("f=%1: %2").arg(f).arg(ph)));
+        const double range = value(ask(*e, ":TIM:RANG?"));
+        QVERIFY2(range * f >= 2.5 && range * f < 6.3, qPrintable(QString("f=%1: range %2").arg(f).arg(range)));
+    }
+}
+
+void TestSim::bodeBlocksDecodeToFilter_data()
+{
+    // The blocks of the gain and phase reader: fixed 14-byte header (Sefram), or the counted
+    // block with its sample period and four reserved bytes (GoodWill high byte first, FI low
+    // byte first); 65 536 units over 8 divisions.
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QByteArray>("query");   // with the digit of the channel at the end replaced
+    QTest::addColumn<bool>("counted");
+    QTest::addColumn<bool>("highFirst");
+    QTest::addColumn<double>("dt");          // expected sample period
+    QTest::newRow("sefram") << "5150" << QByteArray(":ACQ%:POIN") << false << false << 20e-6;
+    QTest::newRow("gds-820") << "GDS-820" << QByteArray(":ACQ%:MEM") << true << true << 20e-6;
+    QTest::newRow("gds-1102") << "GDS-1102" << QByteArray(":ACQ%:MEM") << true << true << 20e-6;
+    QTest::newRow("fi") << "FI3104" << QByteArray(":ACQ%:POIN") << true << false << 10e-6;
+}
+
+void TestSim::bodeBlocksDecodeToFilter()
+{
+    QFETCH(QString, model);
+    QFETCH(QByteArray, query);
+    QFETCH(bool, counted);
+    QFETCH(bool, highFirst);
+    QFETCH(double, dt);
+    auto e = instrument(model, 1000);
+    if (auto *sefram = dynamic_cast<SimSeframModel *>(&e->model()))
+        sefram->bode = true;
+    QCOMPARE(ask(*e, ":CHAN1:DISP?;:CHAN2:DISP?"), QByteArray("ON\r\nON"));
+    QCOMPARE(value(ask(*e, ":TIM:SCAL?")), 5e-4);
+    QCOMPARE(value(ask(*e, ":CHAN2:SCAL?")), 1.0);
+    double amplitude[2], phase[2];
+    for (int n = 1; n <= 2; ++n) {
+        const auto r = e->processLine(QByteArray(query).replace('%', QByteArray::number(n)));
+        QCOMPARE(r.size(), size_t(1));
+        const QByteArray b = r[0].bytes;
+        qsizetype at = 14;
+        double period = 20 * 5e-4 / 500;   // Sefram: two samples per 1/25 division, 500 of them
+        if (counted) {
+            QVERIFY(b.startsWith("#41000"));
+            float p;
+            std::memcpy(&p, b.constData() + 6, 4);   // least significant byte first, as this machine
+            period = p;
+            at = 6 + 8;
+        } else {
+            QCOMPARE(b.left(14), QByteArray("WV1008CH1 WORD"));
+        }
+        QCOMPARE(b.size(), at + 1000 + 2);
+        QVERIFY(qAbs(period / dt - 1) < 1e-6);
+        QList<double> v;
+        for (int j = 0; j < 500; ++j) {
+            const auto *u = reinterpret_cast<const uchar *>(b.constData() + at + 2 * j);
+            v << qint16(highFirst ? (u[0] << 8 | u[1]) : (u[1] << 8 | u[0]));
+        }
+        fondamental(v, 500 * period * 1000, &amplitude[n - 1], &phase[n - 1]);
+    }
+    QVERIFY2(qAbs(amplitude[0] - 8192) < 10, qPrintable(QString::number(amplitude[0])));   // 1 V at 1 V/div
+    QVERIFY2(qAbs(amplitude[1] / amplitude[0] - std::sqrt(0.5)) < 0.01, qPrintable(QString::number(amplitude[1] / amplitude[0])));
+    QVERIFY2(qAbs(phase[1] - phase[0] + 45) < 1, qPrintable(QString::number(phase[1] - phase[0])));
+}
+
+void TestSim::bodeFaults_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("size");   // bytes of the reply, 0: none
+    QTest::newRow("gds cut short") << "GDS-820" << "truncate" << QByteArray(":ACQ1:MEM") << 6 + 8 + 500;
+    QTest::newRow("fi cut short") << "FI3104" << "truncate" << QByteArray(":ACQ2:POIN") << 6 + 8 + 500;
+    QTest::newRow("sefram cut short") << "5150" << "truncate" << QByteArray(":ACQ1:POIN") << 14 + 500;
+    QTest::newRow("gds channel off") << "GDS-1102" << "" << QByteArray(":CHAN2:DISP OFF;:ACQ2:MEM") << 0;
+    QTest::newRow("fi channel off") << "FI3104" << "" << QByteArray(":CHAN1:DISP OFF;:ACQ1:POIN") << 0;
+    QTest::newRow("sefram channel off") << "5150" << "" << QByteArray(":CHAN2:DISP OFF;:ACQ2:POIN") << 0;
+}
+
+void TestSim::bodeFaults()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, line);
+    QFETCH(int, size);
+    auto e = instrument(model);
+    if (auto *sefram = dynamic_cast<SimSeframModel *>(&e->model()))
+        sefram->bode = true;
+    SimFaults f;
+    QVERIFY(f.add(fault));
+    f.after = 0;
+    e->setFaults(f);
+    qsizetype got = 0;
+    for (const SimReply &r : e->processLine(line))
+        got += r.bytes.size();
+    QCOMPARE(got, qsizetype(size));
+}
+
+void TestSim::rigolWaveformsShowPhase_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::newRow("ds1000z") << "DS1000Z";
+    QTest::newRow("siglent") << "SDS1000X-E";
+}
+
+void TestSim::rigolWaveformsShowPhase()
+{
+    // Over USB/VISA the program takes the phase from the two waveforms: CH2, through the
+    // filter at its corner, lags CH1 by 45 degrees on them.
+    QFETCH(QString, model);
+    auto e = instrument(model, 1000);
+    e->setTerminator("\n");
+    auto &m = static_cast<SimRigolModel &>(e->model());
+    const bool siglent = m.genre == SimRigolModel::SDS1000XE;
+    double amplitude[2], phase[2];
+    for (int n = 1; n <= 2; ++n) {
+        const QByteArray b = ask(*e, siglent ? "C" + QByteArray::number(n) + ":WF? DAT2" : ":WAV:DATA? CHAN" + QByteArray::number(n));
+        const qsizetype at = b.indexOf('#') + 11;
+        QCOMPARE(b.size() - at, qsizetype(m.points));
+        QList<double> v;
+        for (int j = 0; j < m.points; ++j) {
+            const uchar u = uchar(b[at + j]);
+            v << (siglent ? double(qint8(u)) : 125.0 - u);
+        }
+        const double span = siglent ? 14 * m.tdiv : 12 * m.tdiv;
+        fondamental(v, span * 1000, &amplitude[n - 1], &phase[n - 1]);
+    }
+    QVERIFY2(qAbs(amplitude[1] / amplitude[0] - std::sqrt(0.5)) < 0.02, qPrintable(QString::number(amplitude[1] / amplitude[0])));
+    QVERIFY2(qAbs(phase[1] - phase[0] + 45) < 1, qPrintable(QString::number(phase[1] - phase[0])));
+}
+
+void TestSim::filterOptionEndToEnd()
+{
+    // The options reach the instrument: through the line of the serial simulator, and over
+    // the socket of the Rigol/Siglent one.
+    Sim sim({"--filtre", "1k", "--ch1", "sine,2,2000,0,0"});
+    QVERIFY(sim.ok());
+    const QByteArray r = sim.ask(":MEAS:SOUR CHAN2;VRMS?\n", 13);
+    QVERIFY2(qAbs(value(r) - std::sqrt(2.0) / std::sqrt(5.0)) < 0.005, r.constData());
+
+    QProcess rigol;
+    rigol.start(ONDIVAR_SIM_RIGOL_EXE, {"--model", "DS1000Z", "--filtre", "1000", "--balayage", "1000:1000:10"});
+    QVERIFY(rigol.waitForStarted(5000) && rigol.waitForReadyRead(5000));
+    const QByteArray first = rigol.readLine().trimmed();
+    QVERIFY2(first.startsWith("TCP 127.0.0.1:"), first.constData());
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, quint16(first.mid(14).toUInt()));
+    QVERIFY(s.waitForConnected(3000));
+    s.write(":MEAS:VRMS? CHAN2\n");
+    QByteArray reply;
+    while (!reply.endsWith('\n') && s.waitForReadyRead(3000))
+        reply += s.readAll();
+    QVERIFY2(qAbs(value(reply) - 0.5) < 0.005, reply.constData());
+    rigol.kill();
+    rigol.waitForFinished(3000);
+
+    QProcess bad;
+    bad.start(ONDIVAR_SIM_EXE, {"--balayage", "100:10000"});
+    QVERIFY(bad.waitForFinished(5000));
+    QCOMPARE(bad.exitCode(), 2);
+    QVERIFY(bad.readAllStandardError().contains("--balayage"));
 }
 
 QTEST_GUILESS_MAIN(TestSim)
