@@ -95,9 +95,8 @@ int main(int argc, char **argv)
     QString ch[2];
     QStringList inits;
     int record = 0, acqMs = 0;
-    bool holdLine = false, autoset = false, bode = false;
-    double coupure = 0.0;
-    SimBalayage balayage;
+    bool holdLine = false, bode = false;
+    SimBanc banc;   // filter, sweep and autoset of the command line
 
     for (int i = 0; i < args.size(); ++i) {
         QString opt = args[i], value;
@@ -132,15 +131,7 @@ int main(int argc, char **argv)
         else if (opt == "--init") inits << next();
         else if (opt == "--acq-ms") acqMs = toInt(next(), 0);
         else if (opt == "--hold") holdLine = true;
-        else if (opt == "--filtre") {
-            const QString v = next();
-            if (!SimEngine::parseNumber(v, coupure) || coupure <= 0) fail("bad value for --filtre: " + v);
-        }
-        else if (opt == "--balayage") {
-            const QString v = next();
-            if (!SimBalayage::parse(v, balayage)) fail("bad value for --balayage: " + v + " (start:stop:duration[:log|lin][:steps])");
-        }
-        else if (opt == "--autoset") autoset = true;
+        else if (QString err; banc.option(opt, next, err)) { if (!err.isEmpty()) fail(err); }
         else if (opt == "--bode") bode = true;
         else fail("unknown option " + opt + " (--help)");
     }
@@ -173,9 +164,9 @@ int main(int argc, char **argv)
         fail("--term must be crlf or lf");
     if (record > 0 && !m->setRecord(record))
         fail("--record is not offered by model " + model);
-    m->banc.coupure = coupure;
-    m->banc.balayage = balayage;
-    m->banc.autoset = autoset;
+    m->banc.coupure = banc.coupure;
+    m->banc.balayage = banc.balayage;
+    m->banc.autoset = banc.autoset;
     if (bode) {
         auto *sefram = dynamic_cast<SimSeframModel *>(m.get());
         if (!sefram)

@@ -188,3 +188,22 @@ SimMesures SimMesures::de(const SimTrace &a, const SimTrace *autre, double t0, d
     }
     return m;
 }
+
+bool SimBanc::option(const QString &opt, const std::function<QString()> &valeur, QString &erreur)
+{
+    erreur.clear();
+    if (opt == "--filtre") {
+        const QString v = valeur();
+        if (!SimEngine::parseNumber(v, coupure) || coupure <= 0)
+            erreur = "bad value for --filtre: " + v;
+    } else if (opt == "--balayage") {
+        const QString v = valeur();
+        if (!SimBalayage::parse(v, balayage))
+            erreur = "bad value for --balayage: " + v + " (start:stop:duration[:log|lin][:steps])";
+    } else if (opt == "--autoset") {
+        autoset = true;
+    } else {
+        return false;
+    }
+    return true;
+}

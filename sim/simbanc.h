@@ -48,6 +48,11 @@ public:
     static double gain(double coupure, double f);
     static double dephasage(double coupure, double f);
 
+    // The bench's command-line options (--filtre, --balayage, --autoset), shared by the
+    // simulators: false when `opt` is none of them; `valeur` gives the option's value and
+    // `erreur` says what is wrong with it (empty when it was taken).
+    bool option(const QString &opt, const std::function<QString()> &valeur, QString &erreur);
+
 private:
     QElapsedTimer depart_;
 };

@@ -78,9 +78,7 @@ int main(int argc, char **argv)
     double tdiv = -1, toff = 0, trdl = 0;
     SimFaults faults;
     SimRigolDefauts defauts;
-    double coupure = 0.0;
-    SimBalayage balayage;
-    bool autoset = false;
+    SimBanc banc;   // filter, sweep and autoset of the command line
 
     for (int i = 0; i < args.size(); ++i) {
         QString opt = args[i], value;
@@ -123,15 +121,7 @@ int main(int argc, char **argv)
         else if (opt == "--idn") idn = next();
         else if (opt == "--serial") serie = next();
         else if (opt == "--fault-after") apres = entier(next(), 1);
-        else if (opt == "--filtre") {
-            const QString v = next();
-            if (!SimEngine::parseNumber(v, coupure) || coupure <= 0) fail("bad value for --filtre: " + v);
-        }
-        else if (opt == "--balayage") {
-            const QString v = next();
-            if (!SimBalayage::parse(v, balayage)) fail("bad value for --balayage: " + v + " (start:stop:duration[:log|lin][:steps])");
-        }
-        else if (opt == "--autoset") autoset = true;
+        else if (QString err; banc.option(opt, next, err)) { if (!err.isEmpty()) fail(err); }
         else if (opt == "--echo-log") echoLog = next();
         else if (opt == "--fault") {
             for (const QString &part : next().split(',', Qt::SkipEmptyParts)) {
@@ -160,9 +150,9 @@ int main(int argc, char **argv)
             fail(QString("bad settings for --set%1: %2").arg(c + 1).arg(set[c]));
     }
     if (tdiv > 0) model.tdiv = tdiv;
-    model.banc.coupure = coupure;
-    model.banc.balayage = balayage;
-    model.banc.autoset = autoset;
+    model.banc.coupure = banc.coupure;
+    model.banc.balayage = banc.balayage;
+    model.banc.autoset = banc.autoset;
     model.toff = toff;
     model.trdl = trdl;
     if (points > 0) model.points = points;
