@@ -6,7 +6,7 @@
 #include "link/echange.h"
 #include "link/registre.h"
 #include "measure/unites.h"
-#include "scope/groupechoix.h"
+#include "export/groupechoix.h"
 
 #include <QApplication>
 #include <QCloseEvent>

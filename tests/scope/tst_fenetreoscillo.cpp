@@ -2,10 +2,10 @@
 // the space bar, the settings, the page dialog, and one whole read and send through the
 // simulated instrument and the Korvalis stand-in.
 #include "bancosc.h"
-#include "scope/constantedlg.h"
+#include "export/constantedlg.h"
 #include "scope/exportosc.h"
 #include "scope/fenetreoscillo.h"
-#include "scope/groupechoix.h"
+#include "export/groupechoix.h"
 #include "instrument/session.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include "instrument/session.h"
 #include "link/dossiers.h"
 #include "measure/dialoguewidgets.h"
-#include "scope/constantedlg.h"
+#include "export/constantedlg.h"
 #include "scope/fenetreoscillo.h"
 #include "scope/fenetrerigol.h"
 #include "shell/apropos.h"

@@ -1,4 +1,4 @@
-#include "scope/groupechoix.h"
+#include "export/groupechoix.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

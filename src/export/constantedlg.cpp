@@ -1,6 +1,6 @@
-#include "scope/constantedlg.h"
+#include "export/constantedlg.h"
 
-#include "scope/groupechoix.h"
+#include "export/groupechoix.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
