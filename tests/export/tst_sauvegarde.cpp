@@ -47,6 +47,7 @@ private slots:
     void remplaceAtomiquement();
     void dossierProtege();
     void disquePlein();
+    void disquePleinPetitTexte();
     void nomsImpossibles_data();
     void nomsImpossibles();
     void caracteresRemplaces();
@@ -108,6 +109,28 @@ void TestSauvegarde::disquePlein()
     QVERIFY(note.messages.at(0).startsWith(QStringLiteral("Erreur d'entrée/sortie")));
     QCOMPARE(contenu(nom), EnWindows1252(ancien));
     QCOMPARE(QDir(d.path()).entryList(QDir::Files), QStringList{QStringLiteral("grand.csv")});
+}
+
+void TestSauvegarde::disquePleinPetitTexte()
+{
+    // A text shorter than the file's write buffer goes to the disk in one piece at the end:
+    // when the disk takes only part of it, the save fails all the same.
+    QTemporaryDir d;
+    const QString nom = d.filePath(QStringLiteral("petit.txt"));
+    QVERIFY(EcritFichierTexte(nom, ancien).ok);
+    rlimit avant {};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &avant) == 0);
+    rlimit petite = avant;
+    petite.rlim_cur = 4096;
+    auto *signalAvant = std::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &petite) == 0);
+    const TResultatSauvegarde r = EcritFichierTexte(nom, QString(6000, QLatin1Char('x')));
+    setrlimit(RLIMIT_FSIZE, &avant);
+    std::signal(SIGXFSZ, signalAvant);
+    QVERIFY(!r.ok);
+    QVERIFY(r.message.startsWith(QStringLiteral("Erreur d'entrée/sortie")));
+    QCOMPARE(contenu(nom), EnWindows1252(ancien));
+    QCOMPARE(QDir(d.path()).entryList(QDir::Files), QStringList{QStringLiteral("petit.txt")});
 }
 
 void TestSauvegarde::nomsImpossibles_data()
