@@ -33,7 +33,7 @@ bool SimGenerateur::litDefaut(const QString &texte)
 {
     const QString t = texte.trimmed().toLower();
     const QString nom = t.section('=', 0, 0);
-    int apres = 1;
+    int apres = 0;   // from the start, before any frequency command
     if (t.contains('=')) {
         bool ok = false;
         apres = t.section('=', 1).toInt(&ok);

@@ -23,7 +23,7 @@ public:
 
     Dialecte dialecte = Scpi;
     Defaut defaut = Aucun;
-    int defautApres = 1;           // the fault applies from the K-th frequency command on
+    int defautApres = 0;           // the fault applies from the K-th frequency command on (0: always)
     double frequence = 1000.0;     // hertz
     double amplitude = 2.0;        // peak-to-peak volts
     bool sortie = false;

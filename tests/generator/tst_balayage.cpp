@@ -1,0 +1,518 @@
+// The sweep: its frequency list, the settling wait, the oscilloscope commands per maker, the
+// vertical-scale adjustment, retry-then-skip, Stop and a failing generator, with stand-ins for
+// the generator, the oscilloscope and the window's point on a clock the test drives; and one
+// run against the simulated generator.
+#include "generator/balayage.h"
+#include "link/echange.h"
+#include "link/ticktimer.h"
+#include "measure/unites.h"
+
+#include <QProcess>
+#include <QtTest>
+#include <cmath>
+#include <functional>
+
+Q_DECLARE_METATYPE(Tconstructeur)
+
+namespace {
+
+// The test's clock: it moves only when the sweep lets the interface work.
+qint64 maintenant = 0;
+
+struct Evenement {
+    QByteArray quoi;
+    qint64 t;
+};
+
+// Everything the stand-ins saw, in order.
+struct Journal {
+    std::vector<Evenement> e;
+    void note(const QByteArray &q) { e.push_back({q, maintenant}); }
+    QList<QByteArray> quoi() const
+    {
+        QList<QByteArray> l;
+        for (const auto &x : e)
+            l << x.quoi;
+        return l;
+    }
+};
+
+class FauxGenerateur : public IGenerateurBalayage {
+public:
+    explicit FauxGenerateur(Journal &j) : j_(j) {}
+    bool regleFrequence(double f, QString &erreur) override
+    {
+        if (int(frequences.size()) == panneA) {
+            erreur = QStringLiteral("Le générateur COM7 ne répond pas à « FREQ? »");
+            return false;
+        }
+        frequences.push_back(f);
+        j_.note("GEN " + QByteArray::number(f));
+        return true;
+    }
+    std::vector<double> frequences;
+    int panneA = -1;   // fails at this call (0-based)
+private:
+    Journal &j_;
+};
+
+class FauxOscillo : public IOscilloBalayage {
+public:
+    FauxOscillo(Journal &j, Tconstructeur c) : j_(j), c_(c) {}
+    Tconstructeur constructeur() const override { return c_; }
+    void commande(const QByteArray &c) override { j_.note(c); }
+private:
+    Journal &j_;
+    Tconstructeur c_;
+};
+
+class FauxPoint : public IPointBalayage {
+public:
+    explicit FauxPoint(Journal &j) : j_(j) {}
+    bool mesure(QString &erreur) override
+    {
+        const int n = mesures++;
+        j_.note("MESURE");
+        if (pendantMesure)
+            pendantMesure(n);
+        if (echecs.contains(n)) {
+            erreur = QStringLiteral("Moins de deux périodes ?");
+            return false;
+        }
+        return true;
+    }
+    void enregistre() override
+    {
+        ++enregistrements;
+        j_.note("ENREGISTRE");
+    }
+    bool voieEcran(int n, TVoieEcran &e) override
+    {
+        if (n != 1 || ecrans.empty())
+            return false;
+        e = ecrans.front();
+        if (ecrans.size() > 1)
+            ecrans.erase(ecrans.begin());
+        return true;
+    }
+    double gain() const override { return 0.5; }
+    double phase() const override { return -45; }
+
+    int mesures = 0;
+    int enregistrements = 0;
+    QSet<int> echecs;                     // measurement numbers (0-based) that fail
+    std::function<void(int)> pendantMesure;
+    std::vector<TVoieEcran> ecrans;       // what CH1 shows after each measurement
+private:
+    Journal &j_;
+};
+
+class FausseVue : public IVueBalayage {
+public:
+    void progression(int k, int n, double) override { derniere = {k, n}; }
+    void etat(const QString &t) override { etats << t; }
+    void pompe() override
+    {
+        maintenant += 10;
+        if (pendantPompe)
+            pendantPompe();
+    }
+    QPair<int, int> derniere{0, 0};
+    QStringList etats;
+    std::function<void()> pendantPompe;
+};
+
+class Horloge {
+public:
+    Horloge()
+    {
+        maintenant = 0;
+        TickClock::setSource([] { return maintenant; });
+    }
+    ~Horloge() { TickClock::setSource({}); }
+};
+
+TParametresBalayage parametres(double debut, double fin, int parDecade = 10)
+{
+    TParametresBalayage p;
+    p.debut = debut;
+    p.fin = fin;
+    p.parDecade = parDecade;
+    return p;
+}
+
+} // namespace
+
+class TstBalayage : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { arretAcquisition = false; }
+    void frequences_data();
+    void frequences();
+    void frequencesRefusees_data();
+    void frequencesRefusees();
+    void attente_data();
+    void attente();
+    void baseDeTemps_data();
+    void baseDeTemps();
+    void deroulement();
+    void reglageVertical_data();
+    void reglageVertical();
+    void repriseEtAbandon();
+    void arret_data();
+    void arret();
+    void generateurEnPanne();
+    void generateurSimule();
+};
+
+void TstBalayage::frequences_data()
+{
+    QTest::addColumn<double>("debut");
+    QTest::addColumn<double>("fin");
+    QTest::addColumn<bool>("log");
+    QTest::addColumn<int>("n");   // per decade, or points
+    QTest::addColumn<int>("compte");
+    QTest::addColumn<double>("milieu");   // the value at index compte / 2
+    QTest::newRow("two decades, 10 per decade") << 100.0 << 10000.0 << true << 10 << 21 << 1000.0;
+    QTest::newRow("end off the steps added") << 100.0 << 5000.0 << true << 10 << 18 << 794.328235;
+    QTest::newRow("end just past a step takes its place") << 100.0 << 1001.0 << true << 5 << 6 << 398.107171;
+    QTest::newRow("downwards") << 10000.0 << 100.0 << true << 10 << 21 << 1000.0;
+    QTest::newRow("less than a step") << 100.0 << 110.0 << true << 10 << 2 << 110.0;
+    QTest::newRow("linear") << 1000.0 << 2000.0 << false << 11 << 11 << 1500.0;
+    QTest::newRow("linear, two points") << 50.0 << 60.0 << false << 2 << 2 << 60.0;
+}
+
+void TstBalayage::frequences()
+{
+    QFETCH(double, debut);
+    QFETCH(double, fin);
+    QFETCH(bool, log);
+    QFETCH(int, n);
+    QFETCH(int, compte);
+    QFETCH(double, milieu);
+    TParametresBalayage p = parametres(debut, fin, n);
+    p.logarithmique = log;
+    p.nombrePoints = n;
+    QString e;
+    const std::vector<double> f = FrequencesBalayage(p, e);
+    QVERIFY2(e.isEmpty(), qPrintable(e));
+    QCOMPARE(int(f.size()), compte);
+    QCOMPARE(f.front(), debut);
+    QCOMPARE(f.back(), fin);
+    QVERIFY(qFuzzyCompare(f[f.size() / 2], milieu));
+    for (size_t i = 1; i < f.size(); ++i)
+        QVERIFY(debut < fin ? f[i] > f[i - 1] : f[i] < f[i - 1]);
+}
+
+void TstBalayage::frequencesRefusees_data()
+{
+    QTest::addColumn<double>("debut");
+    QTest::addColumn<double>("fin");
+    QTest::addColumn<bool>("log");
+    QTest::addColumn<int>("n");
+    QTest::newRow("zero start") << 0.0 << 1000.0 << true << 10;
+    QTest::newRow("negative end") << 10.0 << -1000.0 << true << 10;
+    QTest::newRow("NaN") << qQNaN() << 1000.0 << true << 10;
+    QTest::newRow("equal ends") << 1000.0 << 1000.0 << true << 10;
+    QTest::newRow("no point per decade") << 100.0 << 1000.0 << true << 0;
+    QTest::newRow("too many points") << 1e-3 << 1e7 << true << 1000;
+    QTest::newRow("one linear point") << 100.0 << 1000.0 << false << 1;
+}
+
+void TstBalayage::frequencesRefusees()
+{
+    QFETCH(double, debut);
+    QFETCH(double, fin);
+    QFETCH(bool, log);
+    QFETCH(int, n);
+    TParametresBalayage p = parametres(debut, fin, n);
+    p.logarithmique = log;
+    p.nombrePoints = n;
+    QString e;
+    QVERIFY(FrequencesBalayage(p, e).empty());
+    QVERIFY(!e.isEmpty());
+    // The sweep says the same and touches nothing.
+    Journal j;
+    FauxGenerateur g(j);
+    FauxOscillo o(j, oAgilent);
+    FauxPoint pt(j);
+    Balayage b(g, o, pt);
+    const TResultatBalayage r = b.execute(p);
+    QCOMPARE(r.erreur, e);
+    QVERIFY(j.e.empty());
+}
+
+void TstBalayage::attente_data()
+{
+    QTest::addColumn<double>("f");
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("attendu");
+    QTest::newRow("1 kHz: the floor") << 1000.0 << 200 << 200;
+    QTest::newRow("10 Hz: three periods") << 10.0 << 200 << 300;
+    QTest::newRow("longer floor") << 10.0 << 500 << 500;
+    QTest::newRow("7 Hz rounds up") << 7.0 << 0 << 429;
+}
+
+// The wait between the new frequency and the measurement, on the sweep's own clock.
+void TstBalayage::attente()
+{
+    QFETCH(double, f);
+    QFETCH(int, minimum);
+    QFETCH(int, attendu);
+    QCOMPARE(AttenteStabilisation(f, minimum), attendu);
+
+    Horloge h;
+    Journal j;
+    FauxGenerateur g(j);
+    FauxOscillo o(j, oAgilent);
+    FauxPoint pt(j);
+    FausseVue v;
+    Balayage b(g, o, pt, &v);
+    TParametresBalayage p = parametres(f, f * 1.001);
+    p.attenteMinMs = minimum;
+    QCOMPARE(b.execute(p).points, 2);
+    qint64 regle = -1;
+    for (const auto &x : j.e) {
+        if (x.quoi.startsWith("GEN"))
+            regle = x.t;
+        if (x.quoi == "MESURE") {
+            QVERIFY(x.t - regle >= attendu);
+            QVERIFY(x.t - regle <= attendu + 20);
+            break;
+        }
+    }
+}
+
+void TstBalayage::baseDeTemps_data()
+{
+    QTest::addColumn<Tconstructeur>("c");
+    QTest::addColumn<double>("divisions");   // of the record; 0: the screen's
+    QTest::addColumn<QByteArray>("temps");
+    QTest::addColumn<QByteArray>("vertical");
+    QTest::newRow("agilent range") << oAgilent << 0.0 << QByteArray(":TIM:RANG 2.00000E-3") << QByteArray(":CHAN1:RANG 1.60000E+1");
+    QTest::newRow("hp range") << oHewlett << 0.0 << QByteArray(":TIM:RANG 2.00000E-3") << QByteArray(":CHAN1:RANG 1.60000E+1");
+    QTest::newRow("sefram scale") << oSefram << 0.0 << QByteArray(":TIM:SCAL 2.00000E-4") << QByteArray(":CHAN1:SCAL 2.00000E+0");
+    QTest::newRow("gds bode record") << oGoodWill << 20.0 << QByteArray(":TIM:SCAL 1.00000E-4") << QByteArray(":CHAN1:SCAL 2.00000E+0");
+    QTest::newRow("fi scale") << oFI << 0.0 << QByteArray(":TIM:SCAL 2.00000E-4") << QByteArray(":CHAN1:SCAL 2.00000E+0");
+    QTest::newRow("rigol 12 div") << oRigol << 0.0 << QByteArray(":TIM:SCAL 2.00000E-4") << QByteArray(":CHAN1:SCAL 2.00000E+0");
+    QTest::newRow("rigol visa") << oRigolVisa << 0.0 << QByteArray(":TIM:SCAL 2.00000E-4") << QByteArray(":CHAN1:SCAL 2.00000E+0");
+    QTest::newRow("siglent tdiv") << oSiglent << 0.0 << QByteArray("TDIV 2.00000E-4") << QByteArray("C1:VDIV 2.00000E+0");
+}
+
+// Before the measurement, the time base for about two to three periods of 1 kHz, in the
+// maker's words; the vertical command in the same dialect.
+void TstBalayage::baseDeTemps()
+{
+    QFETCH(Tconstructeur, c);
+    QFETCH(double, divisions);
+    QFETCH(QByteArray, temps);
+    QFETCH(QByteArray, vertical);
+    const double div = divisions > 0 ? divisions : DivisionsHorizontales(c);
+    const double s = BaseDeTempsPour(1000, div);
+    const double periodes = 1000 * s * div;
+    QVERIFY2(periodes >= 2 - 1e-9 && periodes < 5, qPrintable(QString::number(periodes)));
+    QCOMPARE(CommandeCalibre(c, 1, 2.0), vertical);
+
+    struct Point : FauxPoint {
+        using FauxPoint::FauxPoint;
+        double div = 0;
+        double divisionsEnregistrement() const override { return div; }
+    };
+    Horloge h;
+    Journal j;
+    FauxGenerateur g(j);
+    FauxOscillo o(j, c);
+    Point pt(j);
+    pt.div = divisions;
+    FausseVue v;
+    Balayage b(g, o, pt, &v);
+    QCOMPARE(b.execute(parametres(1000, 1001)).points, 2);
+    QCOMPARE(j.quoi().mid(0, 3), (QList<QByteArray>{"GEN 1000", temps, "MESURE"}));
+}
+
+// One whole sweep: for each frequency the generator, the time base, the measurement, the
+// record, in this order; progress to n of n; a closing status.
+void TstBalayage::deroulement()
+{
+    Horloge h;
+    Journal j;
+    FauxGenerateur g(j);
+    FauxOscillo o(j, oSefram);
+    FauxPoint pt(j);
+    FausseVue v;
+    Balayage b(g, o, pt, &v);
+    const TResultatBalayage r = b.execute(parametres(100, 10000));
+    QCOMPARE(r.points, 21);
+    QVERIFY(r.ignorees.isEmpty());
+    QVERIFY(!r.arrete);
+    QVERIFY(r.erreur.isEmpty());
+    QCOMPARE(int(g.frequences.size()), 21);
+    QCOMPARE(g.frequences.back(), 10000.0);
+    QCOMPARE(v.derniere, qMakePair(21, 21));
+    const QList<QByteArray> q = j.quoi();
+    QCOMPARE(q.size(), 21 * 4);
+    for (int k = 0; k < 21; ++k) {
+        QVERIFY(q[4 * k].startsWith("GEN "));
+        QVERIFY(q[4 * k + 1].startsWith(":TIM:SCAL "));
+        QCOMPARE(q[4 * k + 2], QByteArray("MESURE"));
+        QCOMPARE(q[4 * k + 3], QByteArray("ENREGISTRE"));
+    }
+    QVERIFY2(v.etats.last().startsWith(QStringLiteral("Balayage terminé (21 points enregistrés)")), qPrintable(v.etats.last()));
+    QVERIFY(!b.enCours());
+}
+
+void TstBalayage::reglageVertical_data()
+{
+    QTest::addColumn<Tconstructeur>("c");
+    QTest::addColumn<QList<QByteArray>>("attendu");
+    QTest::newRow("sefram") << oSefram
+                            << QList<QByteArray>{"MESURE", ":CHAN1:SCAL 2.00000E+0", "MESURE", ":CHAN1:SCAL 5.00000E-1", "MESURE", "ENREGISTRE"};
+    QTest::newRow("agilent") << oAgilent
+                             << QList<QByteArray>{"MESURE", ":CHAN1:RANG 1.60000E+1", "MESURE", ":CHAN1:RANG 4.00000E+0", "MESURE", "ENREGISTRE"};
+    QTest::newRow("siglent") << oSiglent
+                             << QList<QByteArray>{"MESURE", "C1:VDIV 2.00000E+0", "MESURE", "C1:VDIV 5.00000E-1", "MESURE", "ENREGISTRE"};
+}
+
+// CH1 clips at 1 V/div: one step up and measure again; then 3 V peak-to-peak at 2 V/div fills
+// less than a quarter of the 8 divisions: down to 0.5 V/div and measure again; then it fits.
+void TstBalayage::reglageVertical()
+{
+    QFETCH(Tconstructeur, c);
+    QFETCH(QList<QByteArray>, attendu);
+    Horloge h;
+    Journal j;
+    FauxGenerateur g(j);
+    FauxOscillo o(j, c);
+    FauxPoint pt(j);
+    pt.ecrans = {{1.0, 8.0, true}, {2.0, 3.0, false}, {0.5, 3.0, false}};
+    FausseVue v;
+    Balayage b(g, o, pt, &v);
+    TParametresBalayage p = parametres(1000, 2000);
+    p.logarithmique = false;
+    p.nombrePoints = 2;
+    QCOMPARE(b.execute(p).points, 2);
+    QCOMPARE(j.quoi().mid(2, attendu.size()), attendu);
+    QCOMPARE(pt.mesures, 4);
+}
+
+// A failed point is measured once more; failing again it is left out, its frequency named.
+void TstBalayage::repriseEtAbandon()
+{
+    Horloge h;
+    Journal j;
+    FauxGenerateur g(j);
+    FauxOscillo o(j, oRigol);
+    FauxPoint pt(j);
+    // Point 2 fails once (measurement 2), point 3 twice (measurements 4 and 5).
+    pt.echecs = {2, 4, 5};
+    FausseVue v;
+    Balayage b(g, o, pt, &v);
+    const TResultatBalayage r = b.execute(parametres(100, 1000, 5));
+    QCOMPARE(r.points, 5);
+    QCOMPARE(r.ignorees, QList<double>{ArrondiDecimal(100 * std::pow(10.0, 0.6), 9)});
+    QCOMPARE(pt.mesures, 6 + 2);
+    QVERIFY(std::any_of(v.etats.begin(), v.etats.end(), [](const QString &t) {
+        return t.startsWith(QStringLiteral("Point à 398.1 Hz ignoré : Moins de deux périodes ?"));
+    }));
+    QVERIFY2(v.etats.last().contains(QStringLiteral("points ignorés : 398.1 Hz")), qPrintable(v.etats.last()));
+}
+
+void TstBalayage::arret_data()
+{
+    QTest::addColumn<bool>("pendantAttente");
+    QTest::newRow("during a measurement") << false;
+    QTest::newRow("during the settling wait") << true;
+}
+
+// Stop ends the sweep after the exchange in progress; what was recorded stays.
+void TstBalayage::arret()
+{
+    QFETCH(bool, pendantAttente);
+    Horloge h;
+    Journal j;
+    FauxGenerateur g(j);
+    FauxOscillo o(j, oSefram);
+    FauxPoint pt(j);
+    FausseVue v;
+    Balayage b(g, o, pt, &v);
+    if (pendantAttente) {
+        v.pendantPompe = [&] {
+            if (g.frequences.size() == 4)
+                arretAcquisition = true;   // the windows' Stop
+        };
+    } else {
+        pt.pendantMesure = [&](int n) {
+            if (n == 2)
+                b.arrete();
+        };
+    }
+    const TResultatBalayage r = b.execute(parametres(100, 10000));
+    QVERIFY(r.arrete);
+    QVERIFY(r.erreur.isEmpty());
+    QCOMPARE(r.points, 3);
+    QCOMPARE(pt.enregistrements, 3);
+    QCOMPARE(int(g.frequences.size()), pendantAttente ? 4 : 3);
+    QCOMPARE(j.quoi().last(), pendantAttente ? QByteArray(":TIM:SCAL 2.00000E-3") : QByteArray("ENREGISTRE"));
+    QVERIFY(v.etats.last().startsWith(QStringLiteral("Balayage arrêté (3 points enregistrés)")));
+}
+
+// The generator stops answering: the sweep ends with its message, the points stay.
+void TstBalayage::generateurEnPanne()
+{
+    Horloge h;
+    Journal j;
+    FauxGenerateur g(j);
+    g.panneA = 3;
+    FauxOscillo o(j, oSefram);
+    FauxPoint pt(j);
+    FausseVue v;
+    Balayage b(g, o, pt, &v);
+    const TResultatBalayage r = b.execute(parametres(100, 10000));
+    QCOMPARE(r.points, 3);
+    QVERIFY(!r.arrete);
+    QCOMPARE(r.erreur, QStringLiteral("Le générateur COM7 ne répond pas à « FREQ? »"));
+    QVERIFY(v.etats.last().startsWith(QStringLiteral("Balayage interrompu : Le générateur COM7 ne répond pas")));
+}
+
+// The real driver on the simulated generator, which goes silent at its fifth frequency.
+void TstBalayage::generateurSimule()
+{
+    QProcess sim;
+    sim.start(ONDIVAR_SIM_EXE, {"--model", "54622D", "--generateur", "rigol", "--generateur-tcp", "0",
+                                "--generateur-defaut", "silence-apres=5"});
+    QVERIFY(sim.waitForStarted(5000));
+    QString ressource;
+    while (ressource.isEmpty() && sim.waitForReadyRead(5000))
+        while (sim.canReadLine()) {
+            const QByteArray l = sim.readLine().trimmed();
+            if (l.startsWith("GEN "))
+                ressource = QString::fromLatin1(l.mid(4));
+        }
+    QVERIFY(!ressource.isEmpty());
+    TGenerateur gen;
+    QString e;
+    QVERIFY2(gen.ouvre(ressource, TReglageGenerateur(), e), qPrintable(e));
+
+    // Real time, sped up by the waits of the sweep.
+    QElapsedTimer reel;
+    reel.start();
+    maintenant = 0;
+    TickClock::setSource([&] { return reel.elapsed() + maintenant; });
+    Journal j;
+    TGenerateurBalayage g(gen);
+    FauxOscillo o(j, oAgilent);
+    FauxPoint pt(j);
+    FausseVue v;
+    v.pendantPompe = [] { maintenant += 40; };
+    Balayage b(g, o, pt, &v);
+    const TResultatBalayage r = b.execute(parametres(100, 10000));
+    TickClock::setSource({});
+    sim.kill();
+    sim.waitForFinished(3000);
+    QCOMPARE(r.points, 4);
+    QVERIFY2(r.erreur.contains(QStringLiteral("Le générateur %1 ne répond pas").arg(ressource)), qPrintable(r.erreur));
+    QVERIFY(!gen.estOuvert());
+}
+
+QTEST_GUILESS_MAIN(TstBalayage)
+#include "tst_balayage.moc"
