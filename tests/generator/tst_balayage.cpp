@@ -4,6 +4,7 @@
 // run against the simulated generator.
 #include "generator/balayage.h"
 #include "link/echange.h"
+#include "link/portserie.h"
 #include "link/ticktimer.h"
 #include "measure/unites.h"
 
@@ -163,6 +164,8 @@ private slots:
     void arret();
     void generateurEnPanne();
     void generateurSimule();
+    void oscilloReel_data();
+    void oscilloReel();
 };
 
 void TstBalayage::frequences_data()
@@ -512,6 +515,57 @@ void TstBalayage::generateurSimule()
     QCOMPARE(r.points, 4);
     QVERIFY2(r.erreur.contains(QStringLiteral("Le générateur %1 ne répond pas").arg(ressource)), qPrintable(r.erreur));
     QVERIFY(!gen.estOuvert());
+}
+
+void TstBalayage::oscilloReel_data()
+{
+    QTest::addColumn<QString>("modele");
+    QTest::addColumn<Tconstructeur>("c");
+    QTest::addColumn<QByteArray>("temps");
+    QTest::addColumn<QByteArray>("vertical");
+    QTest::addColumn<double>("tempsLu");
+    QTest::addColumn<double>("verticalLu");
+    QTest::addColumn<bool>("avecUnite");
+    QTest::newRow("agilent") << "54622D" << oAgilent << QByteArray(":TIM:RANG?") << QByteArray(":CHAN1:RANG?") << 2e-3 << 4.0 << false;
+    QTest::newRow("sefram") << "5150" << oSefram << QByteArray(":TIM:SCAL?") << QByteArray(":CHAN1:SCAL?") << 2e-4 << 0.5 << true;
+    QTest::newRow("gds") << "GDS-1102" << oGoodWill << QByteArray(":TIM:SCAL?") << QByteArray(":CHAN1:SCAL?") << 2e-4 << 0.5 << true;
+    QTest::newRow("fi") << "FI3104" << oFI << QByteArray(":TIM:SCAL?") << QByteArray(":CHAN1:SCAL?") << 2e-4 << 0.5 << true;
+    QTest::newRow("rigol serial") << "DS1102E" << oRigol << QByteArray(":TIM:SCAL?") << QByteArray(":CHAN1:SCAL?") << 2e-4 << 0.5 << false;
+}
+
+// The sweep's commands reach a serial oscilloscope through the program's exchange and take.
+void TstBalayage::oscilloReel()
+{
+    QFETCH(QString, modele);
+    QFETCH(Tconstructeur, c);
+    QFETCH(QByteArray, temps);
+    QFETCH(QByteArray, vertical);
+    QFETCH(double, tempsLu);
+    QFETCH(double, verticalLu);
+    QFETCH(bool, avecUnite);
+    QProcess sim;
+    sim.start(ONDIVAR_SIM_EXE, {"--model", modele});
+    QVERIFY(sim.waitForStarted(5000) && sim.waitForReadyRead(5000));
+    const QByteArray pty = sim.readLine().trimmed().mid(4);
+    qputenv("ONDIVAR_PORTS", "9=" + pty);
+    TPortSerie port;
+    port.setComNumber(9);
+    port.setBaud(19200);
+    port.setOpen(true);
+    TEchange echange(port);
+    TOscilloBalayage o(c, &echange, nullptr);
+    o.commande(CommandeBaseDeTemps(c, 2e-4));
+    o.commande(CommandeCalibre(c, 1, 0.5));
+    auto lit = [&](const QByteArray &q) { return avecUnite ? echange.GetFloatUnite(q) : echange.GetFloat(q); };
+    QVERIFY(qFuzzyCompare(lit(temps), tempsLu));
+    QVERIFY(qFuzzyCompare(lit(vertical), verticalLu));
+    port.setOpen(false);
+    sim.kill();
+    sim.waitForFinished(3000);
+
+    // Without its link the command fails with a message, never silently.
+    TOscilloBalayage sans(c, nullptr, nullptr);
+    QVERIFY_THROWS_EXCEPTION(EserieError, sans.commande(":TIM:SCAL 1E-3"));
 }
 
 QTEST_GUILESS_MAIN(TstBalayage)
