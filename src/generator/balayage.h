@@ -42,7 +42,7 @@ int AttenteStabilisation(double f, int attenteMinMs);
 double DivisionsHorizontales(Tconstructeur c);
 // - the smallest 1-2-5 time per division that puts at least `periodes` periods of f in
 //   `divisions` divisions (so fewer than 2.5 × periodes);
-double BaseDeTempsPour(double f, double divisions, double periodes = 2.0);
+double BaseDeTempsPour(double f, double divisions, double periodes = 2.2);
 // - the time-base command: ":TIM:RANG <10 div>" (Agilent, HP), "TDIV <s>" (Siglent),
 //   ":TIM:SCAL <s>" (the others);
 QByteArray CommandeBaseDeTemps(Tconstructeur c, double parDivision);
@@ -150,8 +150,9 @@ public:
     void arrete() { arret_ = true; }
     bool enCours() const { return enCours_; }
 
-    // The periods the time base aims at (at least), 2 unless changed.
-    double periodes = 2.0;
+    // The periods the time base puts at least in the record: 2.2, a margin over the two
+    // periods the instruments' automatic measurements need (so fewer than 5.5).
+    double periodes = 2.2;
 
 private:
     IVueBalayage &vue();
