@@ -164,6 +164,7 @@ private slots:
     void arret();
     void generateurEnPanne();
     void generateurSimule();
+    void filtreSimule_data();
     void filtreSimule();
     void oscilloReel_data();
     void oscilloReel();
@@ -559,11 +560,20 @@ private:
 // The whole bench: the generator of the simulator, its oscilloscope with the first-order
 // filter of corner 1 kHz between CH1 and CH2, the sweep setting both. Every point is the
 // filter's gain within 1 % and phase within 1 degree; CH2 is rescaled where it gets small.
+void TstBalayage::filtreSimule_data()
+{
+    QTest::addColumn<QStringList>("generateur");
+    QTest::addColumn<int>("parDecade");
+    QTest::newRow("keysight socket") << QStringList{"--generateur", "keysight", "--generateur-tcp", "0"} << 10;
+    QTest::newRow("feeltech serial") << QStringList{"--generateur", "feeltech"} << 3;
+}
+
 void TstBalayage::filtreSimule()
 {
+    QFETCH(QStringList, generateur);
+    QFETCH(int, parDecade);
     QProcess sim;
-    sim.start(ONDIVAR_SIM_EXE, {"--model", "54622D", "--filtre", "1000", "--generateur", "keysight",
-                                "--generateur-tcp", "0", "--ch1", "sine,1,50,0,0"});
+    sim.start(ONDIVAR_SIM_EXE, QStringList{"--model", "54622D", "--filtre", "1000", "--ch1", "sine,1,50,0,0"} + generateur);
     QVERIFY(sim.waitForStarted(5000));
     QString ressource, pty;
     while (ressource.isEmpty() && sim.waitForReadyRead(5000))
@@ -575,10 +585,14 @@ void TstBalayage::filtreSimule()
                 pty = QString::fromLatin1(l.mid(4));
         }
     QVERIFY(!ressource.isEmpty() && !pty.isEmpty());
+    qputenv("ONDIVAR_PORTS", ("9=" + pty + ";10=" + ressource).toLocal8Bit());
+    if (!ressource.startsWith(QLatin1String("TCPIP")))
+        ressource = QStringLiteral("COM10");
     TGenerateur gen;
+    TReglageGenerateur reglage;
+    reglage.dialecte = generateur.contains("feeltech") ? TDialecteGenerateur::FeelTech : TDialecteGenerateur::Auto;
     QString e;
-    QVERIFY2(gen.ouvre(ressource, TReglageGenerateur(), e), qPrintable(e));
-    qputenv("ONDIVAR_PORTS", ("9=" + pty).toLocal8Bit());
+    QVERIFY2(gen.ouvre(ressource, reglage, e), qPrintable(e));
     TPortSerie port;
     port.setComNumber(9);
     port.setBaud(19200);
@@ -596,11 +610,11 @@ void TstBalayage::filtreSimule()
     FausseVue v;
     v.pendantPompe = [] { maintenant += 40; };
     Balayage b(g, o, pt, &v);
-    const TResultatBalayage r = b.execute(parametres(100, 10000));
+    const TResultatBalayage r = b.execute(parametres(100, 10000, parDecade));
     TickClock::setSource({});
     QVERIFY2(r.erreur.isEmpty(), qPrintable(r.erreur));
-    QCOMPARE(r.points, 21);
-    QCOMPARE(int(pt.points.size()), 21);
+    QCOMPARE(r.points, 2 * parDecade + 1);
+    QCOMPARE(int(pt.points.size()), 2 * parDecade + 1);
     for (const auto &p : pt.points) {
         const double gain = 1 / std::sqrt(1 + (p.f / 1000) * (p.f / 1000));
         const double phase = -std::atan(p.f / 1000) * 180 / M_PI;
