@@ -53,7 +53,7 @@ public:
 
 // Opens the transport a resource names: "COMn" or "COMn:baud" (the port map), a socket or a
 // USBTMC resource (the VISA session of the drivers). baud 0: the one given in the name, else
-// 9600. nullptr and erreur set when it cannot be opened.
+// 9600 (TGenerateur asks 115200 of a FeelTech). nullptr and erreur set when it cannot be opened.
 std::unique_ptr<ITransportGenerateur> OuvreTransportGenerateur(const QString &ressource, int baud, QString &erreur);
 // True when the resource names a serial port; *baud receives the speed it names (0: none).
 bool EstRessourceSerie(const QString &ressource, int *numero = nullptr, int *baud = nullptr);
@@ -76,8 +76,9 @@ public:
     // Opens the resource, identifies the generator and applies the start settings. False with
     // the French message in erreur otherwise (the generator is then closed).
     bool ouvre(const QString &ressource, const TReglageGenerateur &r, QString &erreur);
-    // The same over a transport the caller opened (tests, other transports); it is owned now.
-    // baudFeelTech: the speed to reopen a serial port at for the FeelTech probe (0: none).
+    // The same over a transport the caller opened (other transports); it is owned now. With
+    // the dialect Auto a generator silent to "*IDN?" fails here: the reopening at the FeelTech's
+    // 115200 baud is the resource version's.
     bool ouvre(std::unique_ptr<ITransportGenerateur> t, const QString &nom, const TReglageGenerateur &r, QString &erreur);
     void ferme();
     bool estOuvert() const { return bool(t_); }

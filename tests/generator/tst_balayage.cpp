@@ -3,6 +3,7 @@
 // the generator, the oscilloscope and the window's point on a clock the test drives; and one
 // run against the simulated generator.
 #include "generator/balayage.h"
+#include "generator/reglagesbalayage.h"
 #include "link/echange.h"
 #include "link/portserie.h"
 #include "link/ticktimer.h"
@@ -164,6 +165,9 @@ private slots:
     void arret();
     void generateurEnPanne();
     void generateurSimule();
+    void reglages();
+    void reglagesIllisibles_data();
+    void reglagesIllisibles();
     void filtreSimule_data();
     void filtreSimule();
     void oscilloReel_data();
@@ -517,6 +521,71 @@ void TstBalayage::generateurSimule()
     QCOMPARE(r.points, 4);
     QVERIFY2(r.erreur.contains(QStringLiteral("Le générateur %1 ne répond pas").arg(ressource)), qPrintable(r.erreur));
     QVERIFY(!gen.estOuvert());
+}
+
+// The settings come back as written, in any locale.
+void TstBalayage::reglages()
+{
+    QTemporaryDir dir;
+    QSettings s(dir.filePath("o.ini"), QSettings::IniFormat);
+    TReglagesBalayage r;
+    r.ressource = "TCPIP0::192.168.1.20::5025::SOCKET";
+    r.dialecte = TDialecteGenerateur::SiglentSDG;
+    r.parametres.debut = 12.5;
+    r.parametres.fin = 250000;
+    r.parametres.logarithmique = false;
+    r.parametres.parDecade = 7;
+    r.parametres.nombrePoints = 33;
+    r.parametres.attenteMinMs = 750;
+    r.amplitude = 0.5;
+    r.EcritRegistre(s);
+    QLocale::setDefault(QLocale(QLocale::French));
+    TReglagesBalayage lu;
+    lu.LitRegistre(s);
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(lu.ressource, r.ressource);
+    QCOMPARE(lu.dialecte, r.dialecte);
+    QCOMPARE(lu.parametres.debut, 12.5);
+    QCOMPARE(lu.parametres.fin, 250000.0);
+    QCOMPARE(lu.parametres.logarithmique, false);
+    QCOMPARE(lu.parametres.parDecade, 7);
+    QCOMPARE(lu.parametres.nombrePoints, 33);
+    QCOMPARE(lu.parametres.attenteMinMs, 750);
+    QCOMPARE(lu.reglageGenerateur().amplitude, 0.5);
+    QCOMPARE(lu.reglageGenerateur().dialecte, TDialecteGenerateur::SiglentSDG);
+}
+
+void TstBalayage::reglagesIllisibles_data()
+{
+    QTest::addColumn<QString>("valeur");
+    QTest::addColumn<QString>("texte");
+    QTest::newRow("dialect") << "Dialecte" << "tektronix";
+    QTest::newRow("start") << "Debut" << "-5";
+    QTest::newRow("end") << "Fin" << "beaucoup";
+    QTest::newRow("per decade") << "ParDecade" << "0";
+    QTest::newRow("points") << "NombrePoints" << "1";
+    QTest::newRow("wait") << "Attente" << "-200";
+}
+
+// A value that cannot be used reads as its default; the others stay.
+void TstBalayage::reglagesIllisibles()
+{
+    QFETCH(QString, valeur);
+    QFETCH(QString, texte);
+    QTemporaryDir dir;
+    QSettings s(dir.filePath("o.ini"), QSettings::IniFormat);
+    s.setValue("Balayage/Generateur", "COM3");
+    s.setValue("Balayage/" + valeur, texte);
+    TReglagesBalayage lu;
+    lu.LitRegistre(s);
+    const TReglagesBalayage d;
+    QCOMPARE(lu.ressource, QStringLiteral("COM3"));
+    QCOMPARE(lu.dialecte, d.dialecte);
+    QCOMPARE(lu.parametres.debut, d.parametres.debut);
+    QCOMPARE(lu.parametres.fin, d.parametres.fin);
+    QCOMPARE(lu.parametres.parDecade, d.parametres.parDecade);
+    QCOMPARE(lu.parametres.nombrePoints, d.parametres.nombrePoints);
+    QCOMPARE(lu.parametres.attenteMinMs, d.parametres.attenteMinMs);
 }
 
 namespace {
