@@ -282,9 +282,14 @@ TResultatBalayage Balayage::execute(const TParametresBalayage &p)
                 e = x.message();
                 ok = false;
             } catch (const EPortError &x) {
+                // The oscilloscope's line went away: no point can be measured any more.
                 res.erreur = x.texte;
                 fatal = true;
                 break;
+            } catch (const std::exception &x) {
+                // A calculation that could not be made (an angle of 0 + j0...): this point only.
+                e = QString::fromLocal8Bit(x.what());
+                ok = false;
             }
         }
         if (fatal)

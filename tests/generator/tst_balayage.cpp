@@ -77,6 +77,8 @@ public:
         j_.note("MESURE");
         if (pendantMesure)
             pendantMesure(n);
+        if (lance && lance(n))
+            return false;
         if (echecs.contains(n)) {
             erreur = QStringLiteral("Moins de deux périodes ?");
             return false;
@@ -104,6 +106,7 @@ public:
     int enregistrements = 0;
     QSet<int> echecs;                     // measurement numbers (0-based) that fail
     std::function<void(int)> pendantMesure;
+    std::function<bool(int)> lance;       // throws for some measurement numbers
     std::vector<TVoieEcran> ecrans;       // what CH1 shows after each measurement
 private:
     Journal &j_;
@@ -161,6 +164,7 @@ private slots:
     void reglageVertical_data();
     void reglageVertical();
     void repriseEtAbandon();
+    void exceptions();
     void arret_data();
     void arret();
     void generateurEnPanne();
@@ -424,6 +428,34 @@ void TstBalayage::repriseEtAbandon()
         return t.startsWith(QStringLiteral("Point à 398.1 Hz ignoré : Moins de deux périodes ?"));
     }));
     QVERIFY2(v.etats.last().contains(QStringLiteral("points ignorés : 398.1 Hz")), qPrintable(v.etats.last()));
+}
+
+// What a measurement throws: the exchange's failure and a calculation's are that point's
+// (tried again, then left out with their text); the line itself gone ends the sweep.
+void TstBalayage::exceptions()
+{
+    Horloge h;
+    Journal j;
+    FauxGenerateur g(j);
+    FauxOscillo o(j, oSefram);
+    FauxPoint pt(j);
+    pt.lance = [](int n) -> bool {
+        if (n == 0)
+            throw EserieError(QStringLiteral("Pas de réponse à : :ACQ1:POIN"));
+        if (n == 2 || n == 3)
+            throw std::domain_error("angle de 0 + j0");
+        if (n == 4)
+            throw EPortError(QStringLiteral("Liaison perdue avec COM1"));
+        return false;
+    };
+    FausseVue v;
+    Balayage b(g, o, pt, &v);
+    const TResultatBalayage r = b.execute(parametres(100, 10000));
+    QCOMPARE(r.points, 1);
+    QCOMPARE(r.ignorees.size(), 1);
+    QCOMPARE(r.erreur, QStringLiteral("Liaison perdue avec COM1"));
+    QVERIFY(std::any_of(v.etats.begin(), v.etats.end(), [](const QString &t) { return t.endsWith(QStringLiteral("ignoré : angle de 0 + j0")); }));
+    QCOMPARE(pt.mesures, 5);
 }
 
 void TstBalayage::arret_data()
