@@ -323,11 +323,12 @@ bool TGenerateur::ouvre(const QString &ressource, const TReglageGenerateur &r, Q
     const QString nom = ressource.trimmed();
     if (ouvre(std::move(t), nom, r, erreur))
         return true;
-    // A FeelTech does not answer "*IDN?" and only speaks at 115200 baud: on a serial port
-    // whose speed was not given, a silent generator is asked again that way.
-    if (serie && r.dialecte == TDialecteGenerateur::Auto && baudNom == 0 && identite_.isEmpty()) {
+    // A FeelTech does not answer "*IDN?" and speaks at 115200 baud: on a serial port a silent
+    // generator is asked for its model that way (at the speed the name gives, if any).
+    if (serie && r.dialecte == TDialecteGenerateur::Auto && identite_.isEmpty()) {
         QString e2;
-        auto t2 = OuvreTransportGenerateur(ressource, BaudFeelTech, e2);
+        const int baud = baudNom > 0 ? baudNom : BaudFeelTech;
+        auto t2 = OuvreTransportGenerateur(ressource, baud, e2);
         if (!t2)
             return false;
         TReglageGenerateur r2 = r;
@@ -336,8 +337,8 @@ bool TGenerateur::ouvre(const QString &ressource, const TReglageGenerateur &r, Q
             return true;
         dialecte_ = TDialecteGenerateur::Auto;
         erreur = identite_.isEmpty()
-            ? QStringLiteral("Le générateur %1 ne répond ni à « *IDN? » ni, à 115200 bauds, à « UMO » : "
-                             "vérifier qu'il est allumé, son câble, sa vitesse, ou choisir son dialecte").arg(nom)
+            ? QStringLiteral("Le générateur %1 ne répond ni à « *IDN? » ni, à %2 bauds, à « UMO » : "
+                             "vérifier qu'il est allumé, son câble, sa vitesse, ou choisir son dialecte").arg(nom).arg(baud)
             : e2;
     }
     return false;

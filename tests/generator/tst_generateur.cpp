@@ -184,6 +184,7 @@ void TstGenerateur::dialectes_data()
     QTest::newRow("rigol given") << "rigol" << true << "" << D::RigolDG << D::RigolDG;
     QTest::newRow("feeltech found") << "feeltech" << false << "" << D::Auto << D::FeelTech;
     QTest::newRow("feeltech given") << "feeltech" << false << "" << D::FeelTech << D::FeelTech;
+    QTest::newRow("feeltech found at its named speed") << "feeltech" << false << "115200" << D::Auto << D::FeelTech;
 }
 
 void TstGenerateur::dialectes()
