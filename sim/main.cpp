@@ -1,5 +1,6 @@
 // ondivar-sim: simulated RS-232 oscilloscope on a pseudo-terminal.
 #include "simengine.h"
+#include "simgenerateur.h"
 #include "simport.h"
 #include "simscope.h"
 
@@ -30,6 +31,14 @@ const char *kUsageEn =
     "  --balayage A:B:D[:log|lin][:N]  generator swept from A to B Hz in D seconds,\n"
     "                      again and again, logarithmic or linear, in N held steps\n"
     "  --autoset           the time base follows the generator (a few periods on screen)\n"
+    "  --generateur D      also serve a programmable generator of dialect D (scpi, rigol,\n"
+    "                      siglent, keysight, feeltech) on a second pseudo-terminal; prints\n"
+    "                      \"GEN <path>\" after the PTY line; its frequency drives CH1 (and CH2\n"
+    "                      through --filtre)\n"
+    "  --generateur-tcp P  serve the generator on 127.0.0.1 port P instead (0: any free\n"
+    "                      port); prints \"GEN TCPIP0::127.0.0.1::<port>::SOCKET\"\n"
+    "  --generateur-defaut F  generator fault: silence | refus | silence-apres=K |\n"
+    "                      refus-apres=K (from the K-th frequency command on)\n"
     "  --bode              Sefram: :ACQn:POIN at the gain and phase scale (65536 units\n"
     "                      over 8 divisions) instead of 25 units per division\n"
     "  --record N          samples of a waveform record (points held by the instrument)\n"
@@ -61,6 +70,14 @@ const char *kUsageFr =
     "  --balayage A:B:D[:log|lin][:N]  générateur balayé de A à B Hz en D secondes,\n"
     "                      sans fin, logarithmique ou linéaire, en N paliers\n"
     "  --autoset           la base de temps suit le générateur (quelques périodes à l'écran)\n"
+    "  --generateur D      servir aussi un générateur programmable de dialecte D (scpi, rigol,\n"
+    "                      siglent, keysight, feeltech) sur un second pseudo-terminal ; écrit\n"
+    "                      \"GEN <chemin>\" après la ligne PTY ; sa fréquence pilote CH1 (et CH2\n"
+    "                      à travers --filtre)\n"
+    "  --generateur-tcp P  servir le générateur sur le port P de 127.0.0.1 (0 : un port libre) ;\n"
+    "                      écrit \"GEN TCPIP0::127.0.0.1::<port>::SOCKET\"\n"
+    "  --generateur-defaut F  défaut du générateur : silence | refus | silence-apres=K |\n"
+    "                      refus-apres=K (à partir de la K-ième commande de fréquence)\n"
     "  --bode              Sefram : :ACQn:POIN à l'échelle gain/phase (65536 unités\n"
     "                      sur 8 divisions) au lieu de 25 unités par division\n"
     "  --record N          échantillons d'un enregistrement (points tenus par l'instrument)\n"
@@ -97,6 +114,7 @@ int main(int argc, char **argv)
     int record = 0, acqMs = 0;
     bool holdLine = false, bode = false;
     SimBanc banc;   // filter, sweep and autoset of the command line
+    SimGenerateurOptions generateur;
 
     for (int i = 0; i < args.size(); ++i) {
         QString opt = args[i], value;
@@ -132,6 +150,7 @@ int main(int argc, char **argv)
         else if (opt == "--acq-ms") acqMs = toInt(next(), 0);
         else if (opt == "--hold") holdLine = true;
         else if (QString err; banc.option(opt, next, err)) { if (!err.isEmpty()) fail(err); }
+        else if (QString err; generateur.option(opt, next, err)) { if (!err.isEmpty()) fail(err); }
         else if (opt == "--bode") bode = true;
         else fail("unknown option " + opt + " (--help)");
     }
@@ -205,5 +224,8 @@ int main(int argc, char **argv)
         fail(err);
     std::printf("PTY %s\n", qPrintable(shown));
     std::fflush(stdout);
+    std::unique_ptr<SimGenerateurServeur> serveurGenerateur;
+    if (!generateur.demarre(engine.model().banc, serveurGenerateur, err))
+        fail(err);
     return app.exec();
 }

@@ -49,6 +49,8 @@ double SimBanc::dephasage(double fc, double f) { return fc > 0 ? -std::atan(f / 
 
 double SimBanc::frequence(const SimSignal &ch1) const
 {
+    if (frequenceGenerateur > 0.0)
+        return frequenceGenerateur;
     return balayage.actif() ? balayage.frequenceA(secondes()) : ch1.frequency;
 }
 
@@ -58,7 +60,7 @@ SimSignal SimBanc::entree(int c, const SimSignal &ch1, const SimSignal &ch2) con
     SimSignal s = c == 1 || coupure > 0.0 ? ch1 : ch2;
     if (c == 2 && coupure > 0.0)
         s.coupure = coupure;
-    if (balayage.actif())
+    if (balayage.actif() || frequenceGenerateur > 0.0)
         s.frequency = f;
     return s;
 }

@@ -31,11 +31,15 @@ public:
     double coupure = 0.0;   // corner frequency of the filter before CH2, hertz; 0: no filter
     SimBalayage balayage;
     bool autoset = false;    // the time base follows the generator's frequency
+    // Frequency a programmable generator of the simulator was set to (hertz); 0: none, the
+    // sweep or CH1's own frequency then.
+    double frequenceGenerateur = 0.0;
     // Seconds since the start (tests set their own clock).
     std::function<double()> horloge;
 
     double secondes() const { return horloge ? horloge() : depart_.nsecsElapsed() * 1e-9; }
-    // Frequency of the generator at this moment (the swept one, or the one given for CH1).
+    // Frequency of the generator at this moment (the one a programmable generator was set
+    // to, the swept one, or the one given for CH1).
     double frequence(const SimSignal &ch1) const;
     // What reaches input c at this moment: CH1 the generator; CH2 the generator through the
     // filter when there is one, otherwise its own signal (at the swept frequency if swept).

@@ -1,6 +1,7 @@
 // ondivar-sim-rigol: simulated Rigol and Siglent oscilloscopes on loopback TCP or as a
 // USBTMC stand-in.
 #include "simengine.h"
+#include "simgenerateur.h"
 #include "simrigol.h"
 #include "simrigolport.h"
 
@@ -33,6 +34,11 @@ const char *kUsage =
     "  --balayage A:B:D[:log|lin][:N]  generator swept from A to B Hz in D seconds,\n"
     "                      again and again, logarithmic or linear, in N held steps\n"
     "  --autoset           the time base follows the generator (a few periods on screen)\n"
+    "  --generateur D      also serve a programmable generator of dialect D (scpi, rigol,\n"
+    "                      siglent, keysight, feeltech) on a pseudo-terminal; prints\n"
+    "                      \"GEN <path>\" after the first line; its frequency drives CH1\n"
+    "  --generateur-tcp P  serve the generator on 127.0.0.1 port P instead (0: any free port)\n"
+    "  --generateur-defaut F  generator fault: silence | refus | silence-apres=K | refus-apres=K\n"
     "  --toff S, --trdl S  Rigol time offset, Siglent trigger delay (default 0)\n"
     "  --points N          samples per waveform (600 DS1000E, 1200 DS1000Z, 1400 SDS)\n"
     "  --header, --raw     DS1000E: \"#8\" header before the samples (recent firmware) or not\n"
@@ -79,6 +85,7 @@ int main(int argc, char **argv)
     SimFaults faults;
     SimRigolDefauts defauts;
     SimBanc banc;   // filter, sweep and autoset of the command line
+    SimGenerateurOptions generateur;
 
     for (int i = 0; i < args.size(); ++i) {
         QString opt = args[i], value;
@@ -122,6 +129,7 @@ int main(int argc, char **argv)
         else if (opt == "--serial") serie = next();
         else if (opt == "--fault-after") apres = entier(next(), 1);
         else if (QString err; banc.option(opt, next, err)) { if (!err.isEmpty()) fail(err); }
+        else if (QString err; generateur.option(opt, next, err)) { if (!err.isEmpty()) fail(err); }
         else if (opt == "--echo-log") echoLog = next();
         else if (opt == "--fault") {
             for (const QString &part : next().split(',', Qt::SkipEmptyParts)) {
@@ -193,6 +201,9 @@ int main(int argc, char **argv)
         std::printf("TCP 127.0.0.1:%u\n", unsigned(tcp->port()));
     }
     std::fflush(stdout);
+    std::unique_ptr<SimGenerateurServeur> serveurGenerateur;
+    if (!generateur.demarre(model.banc, serveurGenerateur, err))
+        fail(err);
     const int r = app.exec();
     if (usb)
         usb->nettoie();
