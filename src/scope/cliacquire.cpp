@@ -294,22 +294,29 @@ QString listeNombres(const std::array<int, N> &n)
 
 bool lectureParPiloteRigol(Tconstructeur c) { return c == oRigolUSB || c == oRigolVisa || c == oSiglent; }
 
-// The serial-only options given for an instrument read through the Rigol driver, with why
-// they mean nothing there; empty when there is none.
+// The serial-only options given for an instrument read through the Rigol driver: the
+// refusal naming the first of them and why it means nothing there; empty when none is given.
 QString optionSansObjet(const TOptionsAcquire &o)
 {
-    if (o.lecture == 1)
-        return QStringLiteral("L'option --lecture figer est refusée : cet oscilloscope est toujours lu directement.");
-    if (o.saisie.choix == xyPeriode || o.saisie.choix == xyDemiPeriode)
-        return QStringLiteral("L'option --enregistrement ")
-               + (o.saisie.choix == xyPeriode ? QStringLiteral("periode") : QStringLiteral("demi-periode"))
-               + QStringLiteral(" est refusée : cet oscilloscope donne toujours la totalité de l'enregistrement.");
-    if (o.commentaireDonne)
-        return QStringLiteral("L'option --commentaire est refusée : la page de cet oscilloscope n'a pas de "
-                              "commentaire général.");
-    if (o.parametreDonne)
-        return QStringLiteral("L'option --parametre est refusée : la page de cet oscilloscope n'a pas de paramètre.");
-    return {};
+    QString option, raison;
+    if (o.lecture == 1) {
+        option = QStringLiteral("--lecture figer");
+        raison = QStringLiteral("cet oscilloscope est toujours lu directement");
+    } else if (o.saisie.choix == xyPeriode || o.saisie.choix == xyDemiPeriode) {
+        option = o.saisie.choix == xyPeriode ? QStringLiteral("--enregistrement periode")
+                                             : QStringLiteral("--enregistrement demi-periode");
+        raison = QStringLiteral("cet oscilloscope donne toujours la totalité de l'enregistrement");
+    } else if (o.commentaireDonne) {
+        option = QStringLiteral("--commentaire");
+        raison = QStringLiteral("la page de cet oscilloscope n'a pas de commentaire général");
+    } else if (o.parametreDonne) {
+        option = QStringLiteral("--parametre");
+        raison = QStringLiteral("la page de cet oscilloscope n'a pas de paramètre");
+    } else {
+        return {};
+    }
+    return QStringLiteral("L'option ") + option + QStringLiteral(" est refusée pour ") + NomConstructeur(constructeur)
+           + QStringLiteral(" : ") + raison + QStringLiteral(".");
 }
 
 // The read of the Rigol window for a Rigol on USB or VISA or a Siglent on VISA, then the
@@ -318,7 +325,7 @@ int acquiertRigol(TSessionInstrument &noyau, const TOptionsAcquire &o, QTextStre
 {
     const QString refus = optionSansObjet(o);
     if (!refus.isEmpty()) {
-        err << refus << QStringLiteral(" (") << NomConstructeur(constructeur) << QStringLiteral(")") << Qt::endl;
+        err << refus << Qt::endl;
         return 2;
     }
     if (o.points && std::find(NombresRigol.begin(), NombresRigol.end(), o.points) == NombresRigol.end()) {

@@ -256,13 +256,13 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("points") << QStringList{"--points", "1000"}
                                 << "Nombre de points refusé : 1000. Pour Rigol Visa, choisir parmi : 600, 1024, 2048, 4096, 8192.";
-        QTest::newRow("lecture figer") << QStringList{"--lecture", "figer"} << "L'option --lecture figer est refusée";
+        QTest::newRow("lecture figer") << QStringList{"--lecture", "figer"} << "L'option --lecture figer est refusée pour Rigol Visa : ";
         QTest::newRow("periode") << QStringList{"--enregistrement", "periode"}
-                                 << "L'option --enregistrement periode est refusée";
+                                 << "L'option --enregistrement periode est refusée pour Rigol Visa";
         QTest::newRow("demi-periode") << QStringList{"--enregistrement", "demi-période"}
-                                      << "L'option --enregistrement demi-periode est refusée";
-        QTest::newRow("commentaire") << QStringList{"--commentaire", "Essai"} << "L'option --commentaire est refusée";
-        QTest::newRow("parametre") << QStringList{"--parametre", "R:Ω:1000"} << "L'option --parametre est refusée";
+                                      << "L'option --enregistrement demi-periode est refusée pour Rigol Visa";
+        QTest::newRow("commentaire") << QStringList{"--commentaire", "Essai"} << "L'option --commentaire est refusée pour Rigol Visa : la page de cet oscilloscope n'a pas de commentaire général.";
+        QTest::newRow("parametre") << QStringList{"--parametre", "R:Ω:1000"} << "L'option --parametre est refusée pour Rigol Visa";
     }
     void refus()
     {
