@@ -1,10 +1,14 @@
 #include "scope/cliacquire.h"
 
+#include "drivers/pilotes.h"
+#include "drivers/rigol.h"
 #include "export/formedde.h"
+#include "instrument/recherchepilotes.h"
 #include "link/dossiers.h"
 #include "link/echange.h"
 #include "measure/unites.h"
 #include "scope/exportosc.h"
+#include "scope/lecturerigol.h"
 #include "instrument/session.h"
 
 #include <QCoreApplication>
@@ -61,6 +65,38 @@ private:
     int jaugeCourante_ = -1;
 };
 
+// The Rigol read's messages on standard error.
+class TVueRigolConsole : public IVueLectureRigol {
+public:
+    explicit TVueRigolConsole(QTextStream &err) : err_(err) {}
+    void message(const QString &texte) override { err_ << texte << Qt::endl; }
+    void voiesActives(bool, bool) override {}
+
+private:
+    QTextStream &err_;
+};
+
+// The driver objects of the USB and VISA instruments, made for this run when the program
+// has none yet (ondivar-cli makes them in main; a test may not).
+class TPilotesAuBesoin {
+public:
+    TPilotesAuBesoin() : propres_(!Rigol)
+    {
+        if (propres_)
+            CreePilotesRigol();
+    }
+    ~TPilotesAuBesoin()
+    {
+        if (propres_)
+            LiberePilotesRigol();
+    }
+    TPilotesAuBesoin(const TPilotesAuBesoin &) = delete;
+    TPilotesAuBesoin &operator=(const TPilotesAuBesoin &) = delete;
+
+private:
+    bool propres_;
+};
+
 void aide(QTextStream &err)
 {
     err << QStringLiteral(
@@ -74,7 +110,9 @@ void aide(QTextStream &err)
         "  --baud B                vitesse de la voie série pour cette exécution\n"
         "  --trace                 enregistre la trace et le journal de la voie série\n"
         "  --points N              nombre de points, parmi ceux que la fenêtre propose pour\n"
-        "                          le constructeur (par défaut, celui qu'elle choisit)\n"
+        "                          le constructeur (par défaut, celui qu'elle choisit) ;\n"
+        "                          Rigol USB, Rigol Visa et Siglent : 600 (par défaut),\n"
+        "                          1024, 2048, 4096 ou 8192\n"
         "  --lecture directe|figer lire directement (par défaut) ou faire une acquisition,\n"
         "                          figer l'écran puis lire (Agilent et Hewlett-Packard)\n"
         "  --enregistrement totalite|periode|demi-periode\n"
@@ -83,9 +121,14 @@ void aide(QTextStream &err)
         "  --nom2 NOM --signif2 TEXTE   nom et signification de CH2 (VB, Tension)\n"
         "  --commentaire TEXTE     commentaire général de la page\n"
         "  --parametre NOM:UNITE:VALEUR  paramètre de la page\n"
+        "                          (figer, periode, demi-periode, --commentaire et\n"
+        "                          --parametre : voie série seulement ; refusés pour\n"
+        "                          Rigol USB, Rigol Visa et Siglent)\n"
         "  -o FICHIER              écrit la page ; l'extension choisit la forme : .kvx fichier\n"
         "                          Korvalis, .csv tableur CSV, toute autre tableur ASCII\n"
-        "                          (sans extension : .KVX est ajoutée)\n"
+        "                          (sans extension : .KVX est ajoutée) ; Rigol USB, Rigol\n"
+        "                          Visa et Siglent : le fichier Korvalis est réduit au nombre\n"
+        "                          de points, les tableurs gardent tous les échantillons\n"
         "  --korvalis load|add     envoie la page à Korvalis (nouveau fichier, nouvelle page)\n"
         "  --help                  cette aide\n"
         "\n"
@@ -119,6 +162,8 @@ QString sansAccents(QString s)
 }
 
 struct TOptionsAcquire {
+    bool commentaireDonne = false;
+    bool parametreDonne = false;
     int port = 0;
     int baud = 0;
     bool trace = false;
@@ -198,7 +243,10 @@ int litOptions(const QStringList &args, TOptionsAcquire &o, QTextStream &err)
             else if (a == QLatin1String("--nom2")) o.saisie.nom2 = v;
             else if (a == QLatin1String("--signif1")) o.saisie.signif1 = v;
             else if (a == QLatin1String("--signif2")) o.saisie.signif2 = v;
-            else o.saisie.commentaire = v;
+            else {
+                o.saisie.commentaire = v;
+                o.commentaireDonne = true;
+            }
         } else if (a == QLatin1String("--parametre")) {
             if (!valeur())
                 return manque();
@@ -207,6 +255,7 @@ int litOptions(const QStringList &args, TOptionsAcquire &o, QTextStream &err)
             if (p2 < 0)
                 return erreurUsage(err, QStringLiteral("--parametre attend NOM:UNITE:VALEUR, pas « ") + v + QStringLiteral(" »"));
             o.saisie.parametre = TParametre{v.left(p1), v.mid(p1 + 1, p2 - p1 - 1), v.mid(p2 + 1)};
+            o.parametreDonne = true;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--sortie")) {
             if (!valeur() || v.isEmpty())
                 return erreurUsage(err, QStringLiteral("L'option -o demande un nom de fichier."));
@@ -234,12 +283,105 @@ int litOptions(const QStringList &args, TOptionsAcquire &o, QTextStream &err)
     return 0;
 }
 
-QString listeNombres(const std::array<int, 4> &n)
+template <size_t N>
+QString listeNombres(const std::array<int, N> &n)
 {
     QStringList l;
     for (int v : n)
         l << QString::number(v);
     return l.join(QStringLiteral(", "));
+}
+
+bool lectureParPiloteRigol(Tconstructeur c) { return c == oRigolUSB || c == oRigolVisa || c == oSiglent; }
+
+// The serial-only options given for an instrument read through the Rigol driver: the
+// refusal naming the first of them and why it means nothing there; empty when none is given.
+QString optionSansObjet(const TOptionsAcquire &o)
+{
+    QString option, raison;
+    if (o.lecture == 1) {
+        option = QStringLiteral("--lecture figer");
+        raison = QStringLiteral("cet oscilloscope est toujours lu directement");
+    } else if (o.saisie.choix == xyPeriode || o.saisie.choix == xyDemiPeriode) {
+        option = o.saisie.choix == xyPeriode ? QStringLiteral("--enregistrement periode")
+                                             : QStringLiteral("--enregistrement demi-periode");
+        raison = QStringLiteral("cet oscilloscope donne toujours la totalité de l'enregistrement");
+    } else if (o.commentaireDonne) {
+        option = QStringLiteral("--commentaire");
+        raison = QStringLiteral("la page de cet oscilloscope n'a pas de commentaire général");
+    } else if (o.parametreDonne) {
+        option = QStringLiteral("--parametre");
+        raison = QStringLiteral("la page de cet oscilloscope n'a pas de paramètre");
+    } else {
+        return {};
+    }
+    return QStringLiteral("L'option ") + option + QStringLiteral(" est refusée pour ") + NomConstructeur(constructeur)
+           + QStringLiteral(" : ") + raison + QStringLiteral(".");
+}
+
+// The read of the Rigol window for a Rigol on USB or VISA or a Siglent on VISA, then the
+// page written or sent as that window does.
+int acquiertRigol(TSessionInstrument &noyau, const TOptionsAcquire &o, QTextStream &err)
+{
+    const QString refus = optionSansObjet(o);
+    if (!refus.isEmpty()) {
+        err << refus << Qt::endl;
+        return 2;
+    }
+    if (o.points && std::find(NombresRigol.begin(), NombresRigol.end(), o.points) == NombresRigol.end()) {
+        err << QStringLiteral("Nombre de points refusé : ") << o.points << QStringLiteral(". Pour ")
+            << NomConstructeur(constructeur) << QStringLiteral(", choisir parmi : ") << listeNombres(NombresRigol)
+            << QStringLiteral(".") << Qt::endl;
+        return 2;
+    }
+    const int points = o.points ? o.points : NombresRigol[0];
+    TRigol *rigol = noyau.rigol();
+    if (!rigol) {
+        err << QStringLiteral("Aucune liaison ouverte avec l'oscilloscope.") << Qt::endl;
+        return 1;
+    }
+    TVueRigolConsole vue(err);
+    noyau.SetMode(mOsc);
+    const TResultatLectureRigol r = LitRigol(*rigol, &vue);
+    noyau.SetMode(mNone);
+    const int lus = r.nbreLusValides();
+    if (lus <= 0) {
+        vue.message(QStringLiteral("Aucun enregistrement lu : rien n'est écrit ni envoyé."));
+        return 1;
+    }
+    if (!r.actif[1] && !r.actif[2]) {
+        vue.message(QStringLiteral("Aucune voie affichée par l'oscilloscope : rien n'est écrit ni envoyé."));
+        return 1;
+    }
+    TSaisieOsc s = o.saisie;
+    CompleteNoms(s);
+    const TEnregistrement e = EnregistrementRigol(*rigol, lus, s.nom1, s.signif1, s.nom2, s.signif2, r.voieEchouee);
+    int code = 1;
+    if (!o.korvalis) {
+        const QString nom = SauveFichierRigol(o.fichier, e, points, noyau.IdentiteScope);
+        if (!nom.isEmpty()) {
+            vue.message(QStringLiteral("Page écrite dans « ") + nom + QStringLiteral(" » (") + QString::number(lus)
+                        + QStringLiteral(" échantillons lus)."));
+            code = 0;
+        }
+    } else {
+        if (DossierAnalyse.isEmpty())
+            ConstruitDossiers();
+        const QString texte = TexteEnvoiRigol(e, points, o.ordre == eLoad, noyau.IdentiteScope);
+        if (noyau.lienKorvalis().Execute(o.ordre, texte) == TResultatEnvoi::Envoye) {
+            vue.message(QStringLiteral("Page envoyée à Korvalis."));
+            code = 0;
+        }
+    }
+    // A script must be able to tell a partial read from a whole one.
+    if (code == 0 && !r.reussie()) {
+        if (r.voieEchouee)
+            vue.message(QStringLiteral("Lecture incomplète : CH%1 affichée par l'oscilloscope n'a pas pu être lue ; "
+                                       "la page ne contient que les voies lues.")
+                            .arg(r.voieEchouee));
+        code = 3;
+    }
+    return code;
 }
 
 } // namespace
@@ -254,9 +396,12 @@ int cliAcquire(const QStringList &args, QTextStream &out, QTextStream &err)
 
     TDialogueFlux d(err);
     TDialogueTemporaire garde(&d);
+    TPilotesAuBesoin pilotes;
     TSessionInstrument noyau;
     TVueMuette vue;
+    TRecherchePilotes recherche;
     noyau.setVue(&vue);
+    noyau.setRechercheRigol(&recherche);
     noyau.DetectionLigneDeCommande(o.port, o.baud, o.trace);
 
     auto fin = [&](int code) {
@@ -271,6 +416,8 @@ int cliAcquire(const QStringList &args, QTextStream &out, QTextStream &err)
         err << vue.titre << Qt::endl;
         return fin(1);
     }
+    if (lectureParPiloteRigol(constructeur))
+        return fin(acquiertRigol(noyau, o, err));
     if (!estSerie(constructeur)) {
         err << QStringLiteral("« acquire » lit les oscilloscopes de la voie série ; ") << noyau.IdentiteScope
             << QStringLiteral(" (") << NomConstructeur(constructeur)

@@ -28,70 +28,26 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-static const int kNombres[5] = {600, 1024, 2048, 4096, 8192};
+namespace {
 
-QString LectureRigol(TRigol &rigol, const std::function<void(const QString &)> &annonce, bool &actif1, bool &actif2)
-{
-    actif1 = actif2 = false;
-    bool xy = false;
-    try {
-        if (!rigol.dialecteSiglent()) {
-            QByteArray rep;
-            rigol.Query(":TIM:FORM?", rep);
-            xy = rep.contains("XY");
-            rigol.Query(":TIM:MODE?", rep);
-            if (rep.contains("DEL"))
-                throw EserieError(QStringLiteral("Acquisition impossible en mode delayed"));
-            if (xy) {
-                rigol.Ecrit(":TIM:FORM YT");
-                rigol.waitOPC();
-                if (annonce)
-                    annonce(QStringLiteral("Vérifier la non saturation des voies"));
-            }
-            rigol.getBaseDeTemps();
-        }
-        for (int v = 1; v <= 2; ++v) {
-            rigol.QueryWave(v);
-            (v == 1 ? actif1 : actif2) = rigol.getActive(v);
-            DelayTicks(2, true);   // about 100 ms between the channels
-        }
-        if (xy) {
-            rigol.Ecrit(":TIM:FORM XY");
-            rigol.waitOPC();
-        }
-    } catch (const EserieError &e) {
-        return e.texte;
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
+// The read shown in the window: message boxes and the "OK" boxes.
+class TVueFenetreRigol : public IVueLectureRigol {
+public:
+    TVueFenetreRigol(QCheckBox *a, QCheckBox *b) : a_(a), b_(b) {}
+    void message(const QString &texte) override { Inform(texte); }
+    void voiesActives(bool actif1, bool actif2) override
+    {
+        if (a_)
+            a_->setChecked(actif1);
+        if (b_)
+            b_->setChecked(actif2);
     }
-    return {};
-}
 
-TEnregistrement EnregistrementRigol(const TRigol &rigol, int nbreLus, const QString &nom1, const QString &signif1,
-                                    const QString &nom2, const QString &signif2)
-{
-    TEnregistrement e;
-    e.nbreLus = qMax(0, nbreLus);
-    const TRigol *r = &rigol;
-    e.temps = [r](int i) { return r->getValeurStr(0, i); };
-    for (int v = 1; v <= 2; ++v) {
-        if (!rigol.getActive(v))
-            continue;
-        TVoieEnregistree ve;
-        ve.numero = v;
-        ve.nom = v == 1 ? nom1 : nom2;
-        ve.signif = v == 1 ? signif1 : signif2;
-        ve.valeur = [r, v](int i) { return r->getValeurStr(v, i); };
-        e.voies << ve;
-    }
-    return e;
-}
+private:
+    QPointer<QCheckBox> a_, b_;
+};
 
-QString NomTableauRigol(const QString &nom, int filtre)
-{
-    static const char *const ext[3] = {".KVX", ".TXT", ".CSV"};
-    return AvecExtension(nom, QLatin1String(ext[qBound(0, filtre, 2)]));
-}
+} // namespace
 
 static QToolButton *bouton(QWidget *parent, const QString &texte, QStyle::StandardPixmap image)
 {
@@ -150,12 +106,12 @@ TOscilloRigolForm::TOscilloRigolForm(QWidget *parent) : QWidget(parent, Qt::Wind
     auto *ln = new QHBoxLayout(nombre);   // five columns
     NbreRG = new QButtonGroup(this);
     for (int i = 0; i < 5; ++i) {
-        auto *r = new QRadioButton(QString::number(kNombres[i]), nombre);
+        auto *r = new QRadioButton(QString::number(NombresRigol[size_t(i)]), nombre);
         NbreRG->addButton(r, i);
         ln->addWidget(r);
     }
     lo->addWidget(nombre);
-    connect(NbreRG, &QButtonGroup::idClicked, this, [this](int i) { NbrePoints = kNombres[qBound(0, i, 4)]; });
+    connect(NbreRG, &QButtonGroup::idClicked, this, [this](int i) { NbrePoints = NombresRigol[size_t(qBound(0, i, 4))]; });
 
     PanelCommande = new QLabel(this);
     auto *principal = new QVBoxLayout(this);
@@ -220,7 +176,7 @@ void TOscilloRigolForm::activeBoutons(bool actif)
 void TOscilloRigolForm::FormActivate()
 {
     NbreRG->button(0)->setChecked(true);
-    NbrePoints = kNombres[0];
+    NbrePoints = NombresRigol[0];
     const QString ident = identification();
     setWindowTitle(QStringLiteral("Acquisition par ") + ident + QStringLiteral(" pour Korvalis"));
     activeBoutons(true);
@@ -243,24 +199,13 @@ void TOscilloRigolForm::LireBtnClick()
     AcqFaite = false;
     activeBoutons(false);
     QPointer<TOscilloRigolForm> garde(this);
-    bool a1 = false, a2 = false;
-    const QString erreur = LectureRigol(*rigol, [](const QString &m) { Inform(m); }, a1, a2);
+    TVueFenetreRigol vue(activeA, activeB);
+    const TResultatLectureRigol r = LitRigol(*rigol, &vue);
     if (!garde)
         return;
-    activeA->setChecked(a1);
-    activeB->setChecked(a2);
-    if (erreur.isEmpty()) {
-        AcqAsauver = true;
-    } else {
-        Inform(erreur);
-        AcqAsauver = false;
-    }
-    try {
-        rigol->unLock();
-    } catch (const std::exception &) {
-    }
+    AcqAsauver = r.reussie();
     AcqFaite = true;
-    NbrePointsLu = rigol->NbrePointsRigol;
+    NbrePointsLu = r.NbrePointsLu;
     lecture_ = false;
     activeBoutons(true);
     if (fermerApresLecture_) {
@@ -285,7 +230,7 @@ void TOscilloRigolForm::envoie(bool nouveauFichier)
         EditNomB->setText(QStringLiteral("VB"));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const QString ident = identification();
-    const QString texte = TexteTransfert(PageTransfertRigol(enregistrement(), NbrePoints, nouveauFichier, ident), CheminProgramme());
+    const QString texte = TexteEnvoiRigol(enregistrement(), NbrePoints, nouveauFichier, ident);
     QApplication::restoreOverrideCursor();
     if (TSessionInstrument *session = SessionInstrument())
         session->lienKorvalis().Execute(OrdreOsc(nouveauFichier), texte);
@@ -308,8 +253,7 @@ void TOscilloRigolForm::SaveBtnClick()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const TEnregistrement e = enregistrement();
     const QString ident = identification();
-    const bool ok = SauveEnregistrement(NomTableauRigol(nom, filtre), TCheminSauvegarde::TableauRigol, e, NbrePoints, 0,
-                                        e.nbreLus - 1, ident);
+    const bool ok = SauveTableauRigol(NomTableauRigol(nom, filtre), e, ident);
     QApplication::restoreOverrideCursor();
     if (ok)
         AcqAsauver = false;
@@ -353,8 +297,8 @@ void TOscilloRigolForm::closeEvent(QCloseEvent *e)
         if (!nom.isEmpty()) {
             const TEnregistrement en = enregistrement();
             const QString ident = identification();
-            if (SauveEnregistrement(AvecExtension(nom, filtre == 1 ? QStringLiteral(".TXT") : QStringLiteral(".KVX")),
-                                    TCheminSauvegarde::KorvalisRigol, en, NbrePoints, 0, en.nbreLus - 1, ident))
+            if (SauveKorvalisRigol(AvecExtension(nom, filtre == 1 ? QStringLiteral(".TXT") : QStringLiteral(".KVX")), en,
+                                   NbrePoints, ident))
                 AcqAsauver = false;
         }
     }

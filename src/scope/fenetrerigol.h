@@ -1,7 +1,7 @@
 #pragma once
 // The oscilloscope window of the instruments reached through the Rigol driver (Rigol on
 // USB or VISA, Siglent on VISA).
-#include "export/pages.h"
+#include "scope/lecturerigol.h"
 
 #include <QWidget>
 #include <functional>
@@ -13,19 +13,6 @@ class QLabel;
 class QLineEdit;
 class QToolButton;
 class TRigol;
-
-// The read of both channels, without the window: answers the failure's text, or an empty
-// text when both channels were read. annonce shows the plain messages ("Vérifier la non
-// saturation des voies"). A Siglent is asked nothing in the Rigol dialect: it has no
-// ":TIM:FORM?" and each such query would only cost a time-out.
-QString LectureRigol(TRigol &rigol, const std::function<void(const QString &)> &annonce,
-                     bool &actif1, bool &actif2);
-// The record held by the driver, for the pages: time and every active channel.
-TEnregistrement EnregistrementRigol(const TRigol &rigol, int nbreLus, const QString &nom1,
-                                    const QString &signif1, const QString &nom2, const QString &signif2);
-// Name of a table save: the filter's extension (".KVX", ".TXT", ".CSV") appended when
-// the name has none, as the oscilloscope window does.
-QString NomTableauRigol(const QString &nom, int filtre);
 
 class TOscilloRigolForm : public QWidget {
     Q_OBJECT
