@@ -71,7 +71,7 @@ private slots:
                                            << QStringLiteral(":ACQ1:MEM");
         QTest::newRow("FI3104") << int(oFI) << 0 << (QStringList{"--model", "FI3104"} + kCoude)
                                 << QStringLiteral(":ACQ1:POIN");
-        QTest::newRow("Sefram 5150") << int(oSefram) << 0 << (QStringList{"--model", "5150", "--bode"} + kCoude)
+        QTest::newRow("Sefram 5150") << int(oSefram) << 0 << (QStringList{"--model", "5150"} + kCoude)
                                      << QStringLiteral(":ACQ1:POIN");
     }
     void filtreAuCoude()
