@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -65,6 +66,9 @@ bool mesure(const Cas &c)
     port.setBaud(Baud);
     port.setOpen(true);
     TEchange echange(port);
+    // The line settles before the first question.
+    QThread::msleep(200);
+    port.FlushInBuffer();
     VueMuette vue;
     TMesureBode m(echange, &vue);
     qint64 rx0 = 0, tx0 = 0, rx1 = 0, tx1 = 0;
@@ -84,8 +88,12 @@ bool mesure(const Cas &c)
     const bool ok = m.Mesure(1);
     const double duree = double(t.nsecsElapsed()) * 1e-9;
     const qint64 vidage1 = echange.dureeVidages();
-    if (!stats(echange, rx1, tx1))
+    if (!stats(echange, rx1, tx1)) {
+        std::fprintf(stderr, "%s: *SIMSTAT? unanswered after the measurement\n", c.nom);
+        sim.kill();
+        sim.waitForFinished(3000);
         return false;
+    }
     sim.kill();
     sim.waitForFinished(3000);
     const qint64 octets = (rx1 - rx0 - qint64(sizeof "*SIMSTAT?")) + (tx1 - tx0);
