@@ -496,6 +496,20 @@ void TBodeForm::dessineGraphe(QPainter &p, const QRect &r)
     };
     echelle(VoieGain, true);
     echelle(VoiePhase, false);
+    // The recorded points carry no uncertainty: each is marked by a dot of its channel's colour.
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    const int rayon = a.dimPoint + 2;
+    for (int j : {VoieGain, VoiePhase}) {
+        p.setBrush(CouleurVoie[size_t(j)]);
+        for (int i = 0; i < std::clamp(a.NbrePoints, 0, NbrePointsBode); ++i) {
+            const int x = a.voie[VoieFrequence].GrandeurToEcran(a.voie[VoieFrequence].valeur[size_t(i)]);
+            const int y = a.voie[size_t(j)].GrandeurToEcran(a.voie[size_t(j)].valeur[size_t(i)]);
+            if (x >= c.left && x <= c.right && y >= c.top && y <= c.bottom)
+                p.drawEllipse(QPoint(x, y), rayon, rayon);
+        }
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
     if (pointCourant_) {
         // The current point of the gain and of the phase, a filled square.
         const int d = a.dimPoint + 2;

@@ -169,17 +169,22 @@ TVoieBodeDlg::TVoieBodeDlg(Tgraphe &g, QWidget *parent) : QDialog(parent), g_(g)
     RemplitCouleurs(CouleurPhase);
     lCouleurPhase->addWidget(CouleurPhase);
     droite->addWidget(gCouleurPhase);
-    DegreRG = new TGroupeChoix(QStringLiteral("Phase"), 1, this);
+    // "Phase": the unit choice and the range, its spin buttons doing nothing.
+    auto *gPhase = new QGroupBox(QStringLiteral("Phase"), this);
+    auto *lPhase = new QVBoxLayout(gPhase);
+    DegreRG = new TGroupeChoix(QString(), 2, gPhase);
     DegreRG->setObjectName(QStringLiteral("DegreRG"));
+    DegreRG->setFlat(true);
     DegreRG->setItems({QStringLiteral("en radian"), QStringLiteral("en degré")});
+    lPhase->addWidget(DegreRG);
     QToolButton *inutiles[4];
-    auto *lPhase = new QHBoxLayout;
-    lPhase->addWidget(limite(DegreRG, QStringLiteral("Maxi"), EditPhaseMax, "EditPhaseMax", inutiles[0], "PhaseMaxHaut",
-                             inutiles[1], "PhaseMaxBas"));
-    lPhase->addWidget(limite(DegreRG, QStringLiteral("Mini"), EditPhaseMin, "EditPhaseMin", inutiles[2], "PhaseMinHaut",
-                             inutiles[3], "PhaseMinBas"));
-    droite->addWidget(DegreRG);
-    droite->addLayout(lPhase);
+    auto *lLimites = new QHBoxLayout;
+    lLimites->addWidget(limite(gPhase, QStringLiteral("Maxi"), EditPhaseMax, "EditPhaseMax", inutiles[0], "PhaseMaxHaut",
+                               inutiles[1], "PhaseMaxBas"));
+    lLimites->addWidget(limite(gPhase, QStringLiteral("Mini"), EditPhaseMin, "EditPhaseMin", inutiles[2], "PhaseMinHaut",
+                               inutiles[3], "PhaseMinBas"));
+    lPhase->addLayout(lLimites);
+    droite->addWidget(gPhase);
     droite->addStretch();
     colonnes->addLayout(droite);
 
