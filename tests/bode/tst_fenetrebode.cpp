@@ -285,6 +285,40 @@ private slots:
         session->VoieSerie.setOpen(false);
     }
 
+    // During a read: a second record is refused, Stop ends the read, and the reset goes to
+    // the instrument once the read has let go of the line.
+    void stopPendantLaLecture()
+    {
+        const QString journal = banc->chemin(QStringLiteral("echo.txt"));
+        QVERIFY(banc->demarreSim({"--model", "GDS-1102", "--filtre", "1000", "--ch1", "sine,1,1000,0,0", "--autoset",
+                                  "--echo-log", journal, "--baud", "9600"}));
+        session->Detecte();
+        TBodeForm w;
+        int pointsPendant = -1;
+        w.surPompe = [&] {
+            if (w.StopBtn->isEnabled() && pointsPendant < 0) {
+                w.EnregistreBtnClick();
+                pointsPendant = w.Graphe.NbrePoints;
+                w.StopBtnClick();
+            }
+        };
+        w.EnregistreBtnClick();
+        QCOMPARE(pointsPendant, 0);
+        QCOMPARE(w.Graphe.NbrePoints, 1);
+        QCOMPARE(note.messages, QStringList{QStringLiteral("Acquisition de CH1 non effectuée par l'ordinateur")});
+        // The simulator notes the reset once it has sent the rest of the block.
+        QByteArray heard;
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                     QFile f(journal);
+                                     heard = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+                                     return heard.contains("*RST");
+                                 }()),
+                                 5000);
+        QVERIFY2(heard.indexOf(":ACQ1:MEM") >= 0 && heard.indexOf("*RST") > heard.indexOf(":ACQ1:MEM"), heard.constData());
+        QVERIFY(!heard.contains(":ACQ2:MEM"));
+        session->VoieSerie.setOpen(false);
+    }
+
     // The continuous mode: On/Off down measures at once, a failed read releases it.
     void continu()
     {
