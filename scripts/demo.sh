@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts a simulated instrument and the program, which finds it by itself.
-#   demo.sh [BUILD [INSTRUMENT]]
+#   demo.sh [BUILD [INSTRUMENT [SIMULATOR OPTIONS...]]]
 # INSTRUMENT is a serial model of ondivar-sim (54622D by default, 54645A, 5150, GDS-2062...):
 # the simulator runs on a pseudo-terminal and COM1 points at it. DS1000E, DS1000Z and
 # SDS1000X-E are Rigol and Siglent instruments on the network: ondivar-sim-rigol listens on
@@ -9,6 +9,8 @@
 set -euo pipefail
 build=${1:-build}
 instrument=${2:-54622D}
+# Further words go to the serial simulator (bench: --filtre, --balayage, --autoset...).
+optionsSim=("${@:3}")
 sim=$build/sim/ondivar-sim
 simReseau=$build/sim/rigol/ondivar-sim-rigol
 if [ ! -x "$sim" ] || [ ! -x "$build/src/shell/ondivar" ]; then
@@ -33,7 +35,7 @@ else
          "ou $modelesReseau (réseau)." >&2
     exit 2
   fi
-  coproc SIM { exec "$sim" --model "$instrument" --baud 19200; }
+  coproc SIM { exec "$sim" --model "$instrument" --baud 19200 "${optionsSim[@]}"; }
 fi
 pids+=("$SIM_PID")
 

@@ -257,14 +257,14 @@ SimSeframModel::SimSeframModel() : SimScopeModel("5150", "SEFRAM,5150,0001234,V1
     on("CHAN#:SCAL?", [this](SimEngine &e, const SimCall &c) { if (auto *p = chan(c)) e.replyText(withUnit(p->scale, "V")); });
     calibresEcran();
     mesuresDialecte(NombreUnite);
-    // :ACQ1:POIN sends the record: 25 samples per division, sample 250 at the delay; 25 raw
-    // steps per division, or with --bode 65 536 over the 8 divisions (a switched-off channel
-    // then sends nothing).
+    // :ACQ1:POIN sends the record: 25 samples per division, sample 250 at the delay; 16-bit
+    // words, 65 536 raw steps over the 8 divisions, for the oscilloscope and the Bode reads
+    // alike (one instrument, one answer). A switched-off channel sends nothing.
     on("ACQ#:POIN", [this](SimEngine &e, const SimCall &c) {
         const int n = c.suffix(0);
-        if (n < 1 || n > 2 || (bode && !ch[n - 1].displayed)) return;
+        if (n < 1 || n > 2 || !ch[n - 1].displayed) return;
         const int count = std::min(record, 4995);   // the header has four digits for 8 + 2 per sample
-        const double dt = timeScale / 25.0, step = bode ? pasBode(ch[n - 1].scale) : ch[n - 1].scale / 25.0;
+        const double dt = timeScale / 25.0, step = pasBode(ch[n - 1].scale);
         const SimSignal s = entree(n);
         SimBlock b;
         b.framing = SimBlock::Sefram;

@@ -85,7 +85,7 @@ public:
     SimSeframModel();
     int sweep = 0;     // :TIM:SWE 0 normal, 1 delayed, 2 window, 3 stopped, 4 XY
     int acqMode = 0;   // :ACQ:MOD 0 normal, 1 peak detect
-    bool bode = false; // :ACQn:POIN at the scale of the gain and phase reader (--bode)
+    bool bode = false; // --bode, kept for older scripts: :ACQn:POIN has one scale whoever asks
     void reset() override;
     double divisionsEnregistrement() const override { return 20.0; }
 };

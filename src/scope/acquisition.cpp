@@ -497,7 +497,9 @@ void TAcquisitionOsc::litVoie(int n, bool gds2000)
     else
         t.origine = echange_.GetFloatUnite(":TIM:DEL?") - 250.0 * t.increment;
     v.scale = echange_.GetFloatUnite(prefixe(n) + "SCAL?");
-    v.increment = v.scale / 25.0;
+    // The Sefram sends 16-bit words, 65 536 steps over the 8 divisions (as the Bode mode
+    // reads the same reply); the GoodWill/Instek blocks hold 25 steps per division.
+    v.increment = goodwill ? v.scale / 25.0 : v.scale * 8.0 / 65536.0;
     v.position = goodwill ? echange_.GetFloat(prefixe(n) + "POS?") : 0.0;
     if (echange_.GetBool(prefixe(n) + "INV?")) {
         v.origine = -v.origine;

@@ -10,6 +10,7 @@
 #include "shell/grec.h"
 #include "scope/fenetreoscillo.h"
 #include "scope/fenetrerigol.h"
+#include "bode/fenetrebode.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -34,6 +35,7 @@ int main(int argc, char **argv)
     // Mode windows, created on first use.
     EnregistreFenetre(TFenetre::oscillo, [&fenetre] { return new TOscilloForm(&fenetre); });
     EnregistreFenetre(TFenetre::oscilloRigol, [&fenetre] { return new TOscilloRigolForm(&fenetre); });
+    EnregistreFenetre(TFenetre::bode, [&fenetre] { return new TBodeForm(&fenetre); });
     dde.setFocusMain = [&fenetre] { fenetre.setFocusMain(); };
     fenetre.show();
     // ONDIVAR_CAPTURE=file.png: once the detection has run, the window is saved as a
