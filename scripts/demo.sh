@@ -6,9 +6,12 @@
 # SDS1000X-E are Rigol and Siglent instruments on the network: ondivar-sim-rigol listens on
 # loopback TCP and the program finds it in its VISA resource list.
 # The demo keeps its own settings file, so the user's settings are left alone.
+# SIM_OPTS (environment, or `make demo SIM_OPTS="..."`) adds options to the simulator, e.g.
+# the bench of the multimeter: SIM_OPTS="--filtre 1000 --balayage 100:10000:60:log:20 --autoset".
 set -euo pipefail
 build=${1:-build}
 instrument=${2:-54622D}
+read -r -a optionsSim <<< "${SIM_OPTS:-}"
 sim=$build/sim/ondivar-sim
 simReseau=$build/sim/rigol/ondivar-sim-rigol
 if [ ! -x "$sim" ] || [ ! -x "$build/src/shell/ondivar" ]; then
@@ -26,14 +29,14 @@ trap fin EXIT
 
 if dansListe "$instrument" "$modelesReseau"; then
   [ -x "$simReseau" ] || { echo "ondivar-sim-rigol n'est pas construit dans $build." >&2; exit 1; }
-  coproc SIM { exec "$simReseau" --model "$instrument"; }
+  coproc SIM { exec "$simReseau" --model "$instrument" "${optionsSim[@]}"; }
 else
   if ! dansListe "$instrument" "$modelesSerie"; then
     echo "Instrument inconnu : $instrument. Choisir SIM= parmi $modelesSerie (voie série)" \
          "ou $modelesReseau (réseau)." >&2
     exit 2
   fi
-  coproc SIM { exec "$sim" --model "$instrument" --baud 19200; }
+  coproc SIM { exec "$sim" --model "$instrument" --baud 19200 "${optionsSim[@]}"; }
 fi
 pids+=("$SIM_PID")
 

@@ -5,6 +5,7 @@
 #include "link/dossiers.h"
 #include "measure/dialoguewidgets.h"
 #include "measure/unites.h"
+#include "multimeter/fenetremultimetre.h"
 #include "shell/demarrage.h"
 #include "shell/fenetreprincipale.h"
 #include "shell/grec.h"
@@ -34,6 +35,7 @@ int main(int argc, char **argv)
     // Mode windows, created on first use.
     EnregistreFenetre(TFenetre::oscillo, [&fenetre] { return new TOscilloForm(&fenetre); });
     EnregistreFenetre(TFenetre::oscilloRigol, [&fenetre] { return new TOscilloRigolForm(&fenetre); });
+    EnregistreFenetre(TFenetre::multimetre, [&fenetre, &app] { return new TMultimetreForm(&fenetre, app.arguments().mid(1)); });
     dde.setFocusMain = [&fenetre] { fenetre.setFocusMain(); };
     fenetre.show();
     // ONDIVAR_CAPTURE=file.png: once the detection has run, the window is saved as a
