@@ -32,8 +32,16 @@ QString messageErreur(const QString &nom, QFileDevice::FileError erreur, bool ou
 
 TResultatSauvegarde EcritFichierTexte(const QString &nomFichier, const QString &texte)
 {
+    int remplaces = 0;
+    const QByteArray octets = EnWindows1252(texte, &remplaces);
+    TResultatSauvegarde r = EcritFichierOctets(nomFichier, octets);
+    r.remplaces = remplaces;
+    return r;
+}
+
+TResultatSauvegarde EcritFichierOctets(const QString &nomFichier, const QByteArray &octets)
+{
     TResultatSauvegarde r;
-    const QByteArray octets = EnWindows1252(texte, &r.remplaces);
     if (nomFichier.isEmpty() || QFileInfo(nomFichier).isDir()) {
         r.message = messageErreur(nomFichier, QFileDevice::OpenError, true);
         return r;

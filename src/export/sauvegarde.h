@@ -11,6 +11,8 @@ struct TResultatSauvegarde {
 
 // Writes texte in Windows-1252 to nomFichier, atomically.
 TResultatSauvegarde EcritFichierTexte(const QString &nomFichier, const QString &texte);
+// Writes octets to nomFichier, atomically (remplaces stays 0).
+TResultatSauvegarde EcritFichierOctets(const QString &nomFichier, const QByteArray &octets);
 
 // The text of a form. Kvx and TableauSimple take the reduced page (PageFichierOsc),
 // the tables the page of the selected range (PageTableauOsc).
