@@ -246,11 +246,13 @@ int cliMultimetre(const QStringList &args, QTextStream &out, QTextStream &err)
     TMultimetre m(instrument, &vue);
     Tgraphe &g = m.Graphe;
     InitVoies(g);
-    TConfigMult lue;
+    TConfigMultimetre lue;
     if (!config.isEmpty()) {
-        // The channels of the file; the page's parameter comes from its "Constante" section
-        // unless given here.
-        LitConfig(config, g, lue);
+        // The channels of the file (its "MESURE" and "Constante" are the window's).
+        if (!LitConfig(config, g.voie, lue)) {
+            err << QStringLiteral("Configuration illisible : ") << config << Qt::endl;
+            return fin(1);
+        }
         g.DerniereVoie = 0;
         MajVoies(g);
     }
@@ -316,14 +318,12 @@ int cliMultimetre(const QStringList &args, QTextStream &out, QTextStream &err)
     infos.choix = o.choix;
     infos.identification = session.IdentiteScope;
     infos.commentaire = o.commentaire;
-    infos.parametre = o.parametre.nom.isEmpty() ? TParametre{lue.nomConstante, lue.uniteConstante, QString()} : o.parametre;
-    if (!o.automatique)
-        g.tri();
-    const QString texte = TexteEnvoiMult(g, o.automatique, infos, QCoreApplication::applicationFilePath());
+    infos.parametre = o.parametre;
+    const TTransfertMultimetre t = PrepareTransfertMultimetre(g, o.automatique, infos);
     if (DossierAnalyse.isEmpty())
         ConstruitDossiers();
     TFormDDE dde(false);
-    if (dde.Execute(OrdrePourChoix(o.choix), texte) != TResultatEnvoi::Envoye)
+    if (dde.Execute(t.ordre, t.texte) != TResultatEnvoi::Envoye)
         return fin(1);
     err << QStringLiteral("Tableau envoyé à Korvalis.") << Qt::endl;
     return fin(0);

@@ -7,6 +7,8 @@
 #include "link/dossiers.h"
 #include "link/parsenumber.h"
 #include "measure/floatedit.h"
+#include "multimeter/configmult.h"
+#include "multimeter/transfertmult.h"
 #include "multimeter/voiesdlg.h"
 #include "multimeter/voiesmult.h"
 
@@ -15,6 +17,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -632,27 +635,43 @@ void TMultimetreForm::NumVoieRGClick()
 
 // ---- Configuration and hand-over ----------------------------------------------------------
 
-QString TMultimetreForm::FichierConfiguration(const QStringList &parametres, const QString &dossierDonnees)
-{
-    if (parametres.isEmpty())
-        return AvecSeparateur(dossierDonnees) + QStringLiteral("Ondivar.OD");
-    QStringList mots;
-    for (const QString &p : parametres)
-        if (!p.startsWith(QLatin1Char('/')))
-            mots << p;
-    return mots.join(QLatin1Char(' '));
-}
-
 void TMultimetreForm::LitConfig(const QString &nom)
 {
-    Q_UNUSED(nom);
+    if (!QFileInfo::exists(nom))
+        return;
+    TConfigMultimetre c;
+    if (::LitConfig(nom, Graphe().voie, c)) {
+        ConstanteDlg->NomConstEdit->setText(c.nomConstante);
+        ConstanteDlg->UniteConstEdit->setText(c.uniteConstante);
+        mesureCoche(c.mesure);
+        mult_->MesureCB = c.mesure;
+    }
     Graphe().DerniereVoie = 0;
     MajVoies();
+    Oscillo->invalide(false);
 }
 
-void TMultimetreForm::SauveConfig(const QString &nom) { Q_UNUSED(nom); }
+void TMultimetreForm::SauveConfig(const QString &nom)
+{
+    // A failed save is not reported: the previous file stays as it was.
+    ::SauveConfig(nom, Graphe().voie, mult_->MesureCB);
+}
 
-void TMultimetreForm::EnvoieDonnees() {}
+void TMultimetreForm::EnvoieDonnees()
+{
+    TInfosPage infos = ConstanteDlg->infos();
+    infos.identification = session().IdentiteScope;
+    TTransfertMultimetre t;
+    {
+        TCurseurAttente sablier;
+        t = PrepareTransfertMultimetre(Graphe(), AcqAutoCB->isChecked(), infos);
+        // The points are shown as they were sorted.
+        Oscillo->invalide(false);
+        TFormDDE &dde = dde_ ? *dde_ : session().lienKorvalis();
+        dde.Execute(t.ordre, t.texte);
+    }
+    ConstanteDlg->setChoix(t.choixSuivant);
+}
 
 // ---- IVueMultimetre ---------------------------------------------------------------------
 
@@ -754,7 +773,7 @@ void TMultimetreForm::FormActivate()
     setWindowTitle(QStringLiteral("Acquisition : Bode avec ") + session().IdentiteScope);
     if (mult_->PremiereFois) {
         mult_->PremiereFois = false;
-        const QString fichier = FichierConfiguration(parametres_, DossierDonnees);
+        const QString fichier = FichierConfigDemarrage(parametres_);
         if (!fichier.isEmpty())
             LitConfig(fichier);
         mult_->VerifieSondes();
@@ -820,7 +839,7 @@ void TMultimetreForm::closeEvent(QCloseEvent *e)
     arretAcquisition = true;
     Timer.stop();
     mult_->timerActif = false;
-    SauveConfig(AvecSeparateur(DossierDonnees) + QStringLiteral("Ondivar"));
+    SauveConfig(FichierConfigDefaut());
     try {
         switch (constructeur) {
         case oRigol: instrument_->EnvoieCommandeSimple(":KEY:LOCK DIS"); break;

@@ -88,9 +88,6 @@ public:
     void SauveConfig(const QString &nom);
     // The hand-over of the table to Korvalis.
     void EnvoieDonnees();
-    // The file read at the first activation: the default one in the data folder, or the
-    // parameters that do not begin with "/" joined by spaces (empty when only "/" ones).
-    static QString FichierConfiguration(const QStringList &parametres, const QString &dossierDonnees);
 
     TMultimetre &multimetre() { return *mult_; }
     Tgraphe &Graphe() { return mult_->Graphe; }

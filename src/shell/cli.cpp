@@ -3,6 +3,7 @@
 #include "export/clisend.h"
 #include "instrument/recherchepilotes.h"
 #include "scope/cliacquire.h"
+#include "multimeter/climultimetre.h"
 #include "link/dossiers.h"
 #include "measure/unites.h"
 
@@ -41,6 +42,9 @@ void aide()
         "  acquire    lit l'oscilloscope détecté et écrit la page dans un fichier (-o)\n"
         "             ou l'envoie à Korvalis (--korvalis load|add) ;\n"
         "             ondivar-cli acquire --help pour ses options.\n"
+        "  multimetre [CONFIG.od] lit les mesures automatiques de l'oscilloscope une fois par\n"
+        "             seconde comme la fenêtre du multimètre et peut envoyer le tableau à\n"
+        "             Korvalis ; ondivar-cli multimetre --help pour ses options.\n"
         "  send --ordre load|add|plus|addcol FICHIER\n"
         "             transmet un texte de transfert à Korvalis (FICHIER ou - pour\n"
         "             l'entrée standard) ; code de sortie 0 quand la macro est envoyée.\n"
@@ -116,6 +120,12 @@ int main(int argc, char **argv)
     ConstruitDossiers();
     const QStringList args = app.arguments().mid(1);
     TPilotesRigol pilotes;
+    if (!args.isEmpty() && args.first() == QLatin1String("multimetre")) {
+        const int rc = cliMultimetre(args.mid(1), sortie(), erreurs());
+        sortie().flush();
+        erreurs().flush();
+        return rc;
+    }
     if (!args.isEmpty() && (args.first() == QLatin1String("send") || args.first() == QLatin1String("acquire"))) {
         const int rc = args.first() == QLatin1String("send") ? cliSend(args.mid(1), sortie(), erreurs())
                                                               : cliAcquire(args.mid(1), sortie(), erreurs());

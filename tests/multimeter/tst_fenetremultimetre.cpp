@@ -1,6 +1,7 @@
 // The multimeter window and its channel dialog, offscreen, over an instrument that answers
 // from a table.
 #include "export/constantedlg.h"
+#include "export/groupechoix.h"
 #include "link/dossiers.h"
 #include "link/parsenumber.h"
 #include "measure/floatedit.h"
@@ -208,11 +209,13 @@ private slots:
         ouvre();
         TVoiesDlg *d = f->voiesDlg();
         bool desactiveVisible = false;
+        int entree = -1;
+        QString choisie;
         f->montreVoiesDlg = [&](TVoiesDlg &dlg) {
             dlg.FormActivate();
             desactiveVisible = !dlg.DesactiveBtn->isHidden();
-            QCOMPARE(dlg.NumVoieRG->itemIndex(), 1);
-            QCOMPARE(dlg.ListeCommande->currentItem()->text(), QStringLiteral("efficace"));
+            entree = dlg.NumVoieRG->itemIndex();
+            choisie = dlg.ListeCommande->currentItem() ? dlg.ListeCommande->currentItem()->text() : QString();
             const auto trouve = dlg.ListeCommande->findItems(mesure, Qt::MatchExactly);
             dlg.ListeCommande->setCurrentItem(trouve.first());
             if (!maxiTape.isEmpty())
@@ -223,6 +226,8 @@ private slots:
         // A click on the second box (channel 2: Vs, efficace, CH2).
         QTest::mouseClick(f->GroupBox[1], Qt::LeftButton);
         QVERIFY(desactiveVisible);
+        QCOMPARE(entree, 1);
+        QCOMPARE(choisie, QStringLiteral("efficace"));
         const Tvoie &v = f->Graphe().voie[2];
         QTEST(v.Nom, "nom");
         QTEST(v.maxi, "maxi");
@@ -271,23 +276,6 @@ private slots:
         }
     }
 
-    void fichierConfiguration_data()
-    {
-        QTest::addColumn<QStringList>("parametres");
-        QTest::addColumn<QString>("fichier");
-        QTest::newRow("none: the data folder's") << QStringList{} << "DOSSIER/Ondivar.OD";
-        QTest::newRow("path with a space") << QStringList{"C:\\Mes", "config.od"} << "C:\\Mes config.od";
-        QTest::newRow("only a slash option") << QStringList{"/s"} << "";
-        QTest::newRow("slash options dropped") << QStringList{"/s", "a b.od", "/x"} << "a b.od";
-    }
-    void fichierConfiguration()
-    {
-        QFETCH(QStringList, parametres);
-        QFETCH(QString, fichier);
-        fichier.replace(QStringLiteral("DOSSIER/"), QStringLiteral("/tmp/d/"));
-        QCOMPARE(TMultimetreForm::FichierConfiguration(parametres, QStringLiteral("/tmp/d")), fichier);
-    }
-
     // The words of the command line name the file read at the first activation.
     void configurationDeLaLigneDeCommande()
     {
@@ -297,9 +285,17 @@ private slots:
         QVERIFY(fichier.open(QIODevice::WriteOnly));
         fichier.write("[Voie1]\r\nNom=Ue\r\n[Ondivar]\r\nMESURE=0\r\n");
         fichier.close();
-        ouvre({dossier.filePath(QStringLiteral("Mes")), QStringLiteral("config.od"), QStringLiteral("/x")});
+        ouvre({dossier.filePath(QStringLiteral("Mes")), QStringLiteral("config.od"), QStringLiteral("-x")});
         QCOMPARE(f->Graphe().voie[1].Nom, QStringLiteral("Ue"));
         QCOMPARE(f->Label[0]->text(), QStringLiteral("Ue"));
+        QVERIFY(!f->MesureCB->isChecked());
+        f->close();
+        // Closing writes the default file, whichever was read; options alone read nothing.
+        QVERIFY(QFile::exists(DossierDonnees + QStringLiteral("Ondivar.OD")));
+        ouvre({QStringLiteral("-x")});
+        QCOMPARE(f->Graphe().voie[1].Nom, QStringLiteral("Ve"));
+        ouvre();
+        QCOMPARE(f->Graphe().voie[1].Nom, QStringLiteral("Ue"));
     }
 
     void espaceEnregistre()
