@@ -7,6 +7,7 @@
 #include "multimeter/voiesdlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTimer>
