@@ -112,6 +112,28 @@ private slots:
         QVERIFY(texte.contains(QStringLiteral("&4 INCERT")));
     }
 
+    // The program itself, which has no graphical application object.
+    void programme()
+    {
+        TBancOsc banc;
+        QVERIFY(banc.demarreSim({"--model", "DS1102E", "--filtre", "1000"}));
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), banc.chemin(QString()));
+        env.insert(QStringLiteral("ONDIVAR_USBTMC_DIR"), banc.chemin(QStringLiteral("sans-usb")));
+        env.insert(QStringLiteral("ONDIVAR_VISA"), QString());
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(ONDIVAR_CLI_EXE), {QStringLiteral("multimetre"), QStringLiteral("--points"), QStringLiteral("2")});
+        QVERIFY(cli.waitForFinished(60000));
+        const QByteArray erreurs = cli.readAllStandardError();
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(cli.exitCode() == 0, erreurs.constData());
+        const QList<QByteArray> lignes = cli.readAllStandardOutput().trimmed().split('\n');
+        QCOMPARE(lignes.size(), 2);
+        // Rigol on the serial line: the phase reads 0.
+        QCOMPARE(lignes[0].split('\t').value(6).toDouble(), 0.0);
+    }
+
     void usage_data()
     {
         QTest::addColumn<QStringList>("args");
