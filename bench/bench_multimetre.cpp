@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -115,10 +116,21 @@ QString lanceRigol(QProcess &p, const QStringList &args)
     return QString::fromLatin1(p.readLine()).trimmed();
 }
 
+// Lines the simulator received, from its echo log.
+int lignesRecues(const QString &journal)
+{
+    QFile f(journal);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    return int(f.readAll().count('\n'));
+}
+
 bool tcp(const char *nom, const char *modele)
 {
+    QTemporaryDir dir;
+    const QString journal = dir.filePath(QStringLiteral("echo.txt"));
     QProcess sim;
-    const QString l = lanceRigol(sim, QStringList{"--model", modele} + Banc);
+    const QString l = lanceRigol(sim, QStringList{"--model", modele, "--echo-log", journal} + Banc);
     if (!l.startsWith(QLatin1String("TCP 127.0.0.1:"))) {
         std::fprintf(stderr, "%s: ondivar-sim-rigol did not start\n", nom);
         return false;
@@ -132,19 +144,34 @@ bool tcp(const char *nom, const char *modele)
     VueBanc vue;
     double mesure = 0;
     bool lu = false;
+    // The wire time over the loopback is the round trip of a query: the mean of a few.
+    constexpr int Tours = 20;
+    double allerRetour = 0;
+    int commandes = 0;
     if (ok) {
+        QElapsedTimer t;
+        t.start();
+        for (int k = 0; k < Tours; ++k)
+            r.Query("*IDN?");
+        allerRetour = double(t.nsecsElapsed()) * 1e-9 / Tours;
+        const int avant = lignesRecues(journal);
         constructeur = oRigolVisa;
         TInstrumentMesure instrument(nullptr, &r);
         TMultimetre m(instrument, &vue);
-        QElapsedTimer t;
-        t.start();
+        t.restart();
         m.LectureVoies();
         mesure = double(t.nsecsElapsed()) * 1e-9;
         lu = !m.Graphe.ErreurLectureGlb && m.Graphe.NbrePoints == 1;
+        r.Query("*IDN?");   // the log holds every line of the cycle once this is answered
+        commandes = lignesRecues(journal) - avant - 1;
     }
     arrete(sim);
     qunsetenv("ONDIVAR_VISA");
-    ligne(nom, mesure, 0.100, QStringLiteral("pause de 100 ms entre les deux formes d'onde de la phase"), vue, lu);
+    const double plancher = 0.100 + commandes * allerRetour;
+    ligne(nom, mesure, plancher,
+          QStringLiteral("pause de 100 ms entre les deux formes d'onde de la phase, %1 commandes de %2 ms aller-retour")
+              .arg(commandes).arg(allerRetour * 1000, 0, 'f', 2),
+          vue, lu);
     return lu;
 }
 

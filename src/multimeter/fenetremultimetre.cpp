@@ -151,6 +151,10 @@ TMultimetreForm::TMultimetreForm(QWidget *parent, const QStringList &parametres,
         VoiesDlg = new TVoiesDlg(this);
     InitVoies();
     mult_->PremiereFois = true;
+    // The window is at least as large as its contents ask (Linux fonts are wider than the
+    // ones its design sizes assumed).
+    layout()->activate();
+    resize(size().expandedTo(minimumSizeHint()));
 
     Timer.setSingleShot(true);
     Timer.setInterval(TMultimetre::IntervalleMs);
@@ -300,6 +304,7 @@ void TMultimetreForm::construit()
         g->setObjectName(QStringLiteral("GroupBox%1").arg(i + 1));
         aide(g, QStringLiteral("Cliquer ici|cliquer pour modifier la grandeur à mesurer"));
         auto *l = new QVBoxLayout(g);
+        l->setContentsMargins(6, 2, 6, 2);
         auto *lab = new QLabel(g);
         lab->setObjectName(QStringLiteral("Label%1").arg(i + 1));
         lab->setFont(gras);
@@ -381,9 +386,6 @@ void TMultimetreForm::construit()
     }
     racine->addWidget(StatusBar);
 
-    // The window is at least as large as its contents ask.
-    setMinimumSize(minimumSizeHint());
-    resize(size().expandedTo(minimumSizeHint()));
 
     connect(EnregistreAction, &QAction::triggered, this, [this] { mult_->EnregistreExec(); });
     connect(UndoAction, &QAction::triggered, this, &TMultimetreForm::UndoExec);

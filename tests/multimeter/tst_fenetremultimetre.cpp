@@ -84,6 +84,12 @@ void verifieTextes(QWidget *racine)
         QVERIFY2(g->fontMetrics().horizontalAdvance(g->title()) + 8 <= g->width(),
                  qPrintable(g->objectName() + QStringLiteral(" : ") + g->title()));
     }
+    // No box squeezed below what its contents need.
+    for (QGroupBox *g : racine->findChildren<QGroupBox *>())
+        if (g->isVisibleTo(racine))
+            QVERIFY2(g->height() >= g->minimumSizeHint().height() && g->width() >= g->minimumSizeHint().width(),
+                     qPrintable(g->objectName() + QStringLiteral(" %1x%2 < %3x%4").arg(g->width()).arg(g->height())
+                                .arg(g->minimumSizeHint().width()).arg(g->minimumSizeHint().height())));
     for (QAbstractButton *b : racine->findChildren<QAbstractButton *>()) {
         if (!b->isVisibleTo(racine) || b->text().isEmpty())
             continue;
