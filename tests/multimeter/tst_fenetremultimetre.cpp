@@ -321,6 +321,21 @@ private slots:
         QCOMPARE(f->Graphe().NbrePoints, 1);
     }
 
+    // Without an instrument the window reads through the session's closed port: every
+    // reading fails, nothing is recorded, nothing breaks.
+    void sansInstrument()
+    {
+        f = std::make_unique<TMultimetreForm>();
+        f->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        f->FormActivate();
+        tape(f->EnregistreEdit, Qt::Key_Space);
+        QCOMPARE(f->Panneaux[0]->text(), QStringLiteral("Moins de deux périodes ?"));
+        QCOMPARE(f->LabelFreq->text(), QStringLiteral("f=???"));
+        QCOMPARE(f->Graphe().NbrePoints, 0);
+        QVERIFY(f->EnregistreAction->isEnabled());
+    }
+
     void lectureEchouee()
     {
         ouvre();
