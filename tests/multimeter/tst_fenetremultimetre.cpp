@@ -1,5 +1,6 @@
 // The multimeter window and its channel dialog, offscreen, over an instrument that answers
 // from a table.
+#include "bancosc.h"
 #include "export/constantedlg.h"
 #include "export/groupechoix.h"
 #include "link/dossiers.h"
@@ -383,6 +384,35 @@ private slots:
         f->multimetre().TimerTimer();
         QCOMPARE(f->Graphe().NbrePoints, 1);
         QVERIFY(f->Timer.isActive());
+    }
+
+    // Four points sorted by frequency go to the Korvalis stand-in; the next hand-over adds a page.
+    void versKorvalis()
+    {
+        TBancOsc banc;
+        QVERIFY(banc.demarreStub());
+        ouvre();
+        for (double frequence : {3000.0, 100.0, 1000.0, 300.0}) {
+            inst->valeurs[":MEAS:SOUR CHAN1;FREQ?"] = frequence;
+            tape(f->EnregistreEdit, Qt::Key_Space);
+        }
+        QCOMPARE(f->Graphe().NbrePoints, 4);
+        QVERIFY(f->KorvalisAction->isEnabled());
+        f->montreConstanteDlg = [](TConstanteDlg &d) {
+            d.EditComm->setText(QStringLiteral("Filtre"));
+            return int(QDialog::Accepted);
+        };
+        f->KorvalisAction->trigger();
+        QCOMPARE(banc.enregistre(QStringLiteral("macro-001.txt")), QByteArray("CLIP|LOAD"));
+        const QString texte = QString::fromUtf8(banc.enregistre(QStringLiteral("presse-papiers-001.txt")));
+        QVERIFY2(texte.contains(QStringLiteral("\r\nFiltre")), qPrintable(texte));
+        QVERIFY(texte.contains(QStringLiteral("&4 INCERT")));
+        QVERIFY(texte.indexOf(QStringLiteral("1.00000E+2")) < texte.indexOf(QStringLiteral("3.00000E+2")));
+        QVERIFY(texte.indexOf(QStringLiteral("1.00000E+3")) < texte.indexOf(QStringLiteral("3.00000E+3")));
+        QCOMPARE(f->Graphe().voie[0].valeur[0], 100.0);
+        QCOMPARE(f->constanteDlg()->choix(), 1);
+        f->KorvalisAction->trigger();
+        QCOMPARE(banc.enregistre(QStringLiteral("macro-002.txt")), QByteArray("CLIP|ADD"));
     }
 
     void fermeture()
