@@ -9,6 +9,7 @@ FUZZERS    := parsenumber lecteur_hewlett lecteur_agilent lecteur_sefram lecteur
               lecteur_fi lecteur_gds2000 lecteur_rigol \
               bloc_rigol bloc_siglent visa_nom lien_trames lien_commande windows1252
 FUZZERS    += lecteur_bode_entetefixe lecteur_bode_bloccompte
+FUZZERS    += config_od
 JOBS       ?= $(shell nproc)
 DEB_PKGS   := cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev clang \
               fonts-crosextra-carlito xvfb xauth dpkg-dev file

@@ -52,8 +52,10 @@ TResultatSauvegarde EcritFichierOctets(const QString &nomFichier, const QByteArr
         r.message = messageErreur(nomFichier, f.error(), true);
         return r;
     }
-    if (f.write(octets) != octets.size()) {
-        const QFileDevice::FileError e = f.error();
+    // A full disk may take part of the last buffer without an error being reported (the
+    // write just stops short): the size of what reached the file tells.
+    if (f.write(octets) != octets.size() || !f.flush() || f.size() != octets.size()) {
+        const QFileDevice::FileError e = f.error() == QFileDevice::NoError ? QFileDevice::ResourceError : f.error();
         f.cancelWriting();
         r.message = messageErreur(nomFichier, e, false);
         return r;

@@ -92,10 +92,16 @@ QString texteBool(bool b)
     return b ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-// The user's decimal notation, every digit that tells the value apart.
+// The user's decimal notation, with the fewest digits (15 at least) that read back as x.
 QString texteNombre(double x)
 {
-    return FormatGeneral(x, 17);
+    QString t;
+    for (int chiffres = 15; chiffres <= 17; ++chiffres) {
+        t = FormatGeneral(x, chiffres);
+        if (ParseNumber(t) == x)
+            break;
+    }
+    return t;
 }
 
 void litVoie(const TFichierIni &ini, int i, Tvoie &v)

@@ -112,7 +112,8 @@ QByteArray EncodeTexteIni(const QString &texte)
         }
     }
     morceau(texte.size());
-    if (remplaces > 0)
+    // Bytes that would read back as UTF-8 ("Ã©" gives C3 A9) carry the mark as well.
+    if (remplaces > 0 || DecodeTexteIni(out) != texte)
         return MarqueUtf8 + texte.toUtf8();
     return out;
 }

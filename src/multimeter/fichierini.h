@@ -16,8 +16,9 @@ QString DecodeTexteIni(const QByteArray &octets);
 
 // Text of an INI file as bytes: Windows-1252, the five control characters above back to
 // their bytes, so that decoding then encoding a Windows-1252 file gives its bytes back.
-// When the text holds a character Windows-1252 cannot write, the whole text is written in
-// UTF-8 after the UTF-8 mark instead, so that nothing is replaced.
+// When the text holds a character Windows-1252 cannot write (or its Windows-1252 bytes would
+// read back as UTF-8), the whole text is written in UTF-8 after the UTF-8 mark instead, so
+// that nothing is replaced and DecodeTexteIni gives the text back.
 QByteArray EncodeTexteIni(const QString &texte);
 
 class TFichierIni {
