@@ -44,6 +44,9 @@ private slots:
         QCOMPARE(w.fenetre(TFenetre::multimetre), m);
         QVERIFY(m->isVisible());
         m->close();
+        // Gone before the main window: its watch of the mode windows' end must not outlive it.
+        delete m;
+        QCOMPARE(w.noyau.session.AcquisitionEnCours, mNone);
         EnregistreFenetre(TFenetre::multimetre, {});
         constructeur = oNone;
     }
