@@ -6,6 +6,8 @@
 # SDS1000X-E are Rigol and Siglent instruments on the network: ondivar-sim-rigol listens on
 # loopback TCP and the program finds it in its VISA resource list.
 # The demo keeps its own settings file, so the user's settings are left alone.
+# `make demo SIM_OPTIONS="..."` adds options to the simulator, e.g. the bench of the
+# multimeter and Bode demos: SIM_OPTIONS="--filtre 1000 --balayage 100:10000:60:log:20 --autoset".
 set -euo pipefail
 build=${1:-build}
 instrument=${2:-54622D}
@@ -28,7 +30,7 @@ trap fin EXIT
 
 if dansListe "$instrument" "$modelesReseau"; then
   [ -x "$simReseau" ] || { echo "ondivar-sim-rigol n'est pas construit dans $build." >&2; exit 1; }
-  coproc SIM { exec "$simReseau" --model "$instrument"; }
+  coproc SIM { exec "$simReseau" --model "$instrument" "${optionsSim[@]}"; }
 else
   if ! dansListe "$instrument" "$modelesSerie"; then
     echo "Instrument inconnu : $instrument. Choisir SIM= parmi $modelesSerie (voie série)" \

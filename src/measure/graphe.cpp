@@ -21,7 +21,10 @@ constexpr double LimiteEcran = 1 << 28;
 
 QColor couleurFenetre()
 {
-    return qGuiApp ? QGuiApplication::palette().color(QPalette::Base) : QColor(Qt::white);
+    // qGuiApp is a plain cast: under a QCoreApplication (the command-line tool) it is not null.
+    return qobject_cast<QGuiApplication *>(QCoreApplication::instance())
+               ? QGuiApplication::palette().color(QPalette::Base)
+               : QColor(Qt::white);
 }
 
 // Nearest integer, halves to even, kept well inside 32 bits.

@@ -17,6 +17,17 @@ bool viaRigol(Tconstructeur c) { return c == oRigolUSB || c == oRigolVisa || c =
 
 QByteArray nombre(int n) { return QByteArray::number(n); }
 
+// A port that is closed or lost speaks as the link does: the cycle handles link errors only.
+template <class F>
+auto parLaLiaison(F &&f)
+{
+    try {
+        return f();
+    } catch (const EPortError &e) {
+        throw EserieError(e.texte);
+    }
+}
+
 } // namespace
 
 // ---- Numbers of the replies --------------------------------------------------
@@ -47,7 +58,7 @@ double LitNombreMesure(const QByteArray &reponse)
 void TInstrumentMesure::videEntree()
 {
     if (echange_)
-        echange_->port().FlushInBuffer();
+        parLaLiaison([&] { echange_->port().FlushInBuffer(); });
 }
 
 double TInstrumentMesure::GetFloat(const QByteArray &commande)
@@ -57,7 +68,7 @@ double TInstrumentMesure::GetFloat(const QByteArray &commande)
     if (!echange_)
         return NaN();
     try {
-        return LitNombreMesure(echange_->GetString(commande));
+        return LitNombreMesure(parLaLiaison([&] { return echange_->GetString(commande); }));
     } catch (const EserieError &) {
         return NaN();
     }
@@ -67,13 +78,13 @@ QByteArray TInstrumentMesure::GetString(const QByteArray &commande)
 {
     if (!echange_)
         throw EserieError(QStringLiteral("Pas de réponse à : ") + QString::fromLatin1(commande));
-    return echange_->GetString(commande);
+    return parLaLiaison([&] { return echange_->GetString(commande); });
 }
 
 void TInstrumentMesure::EnvoieCommandeSimple(const QByteArray &commande)
 {
     if (echange_)
-        echange_->EnvoieCommandeSimple(commande);
+        parLaLiaison([&] { echange_->EnvoieCommandeSimple(commande); });
 }
 
 void TInstrumentMesure::EnvoieCommandeRapide(const QByteArray &commande)
@@ -81,7 +92,7 @@ void TInstrumentMesure::EnvoieCommandeRapide(const QByteArray &commande)
     if (!echange_)
         throw EserieError(QStringLiteral("Pas de réponse à ") + QString::fromLatin1(commande)
                           + QStringLiteral(" au bout de 2 secondes"));
-    echange_->EnvoieCommandeRapide(commande);
+    parLaLiaison([&] { echange_->EnvoieCommandeRapide(commande); });
 }
 
 double TInstrumentMesure::QueryFloat(const QByteArray &commande)

@@ -4,6 +4,7 @@
 #include "instrument/recherchepilotes.h"
 #include "scope/cliacquire.h"
 #include "bode/clibode.h"
+#include "multimeter/climultimetre.h"
 #include "link/dossiers.h"
 #include "measure/unites.h"
 
@@ -46,6 +47,9 @@ void aide()
         "             chaque point et l'envoie à Korvalis (--korvalis load|add|plus) ;\n"
         "             ondivar-cli bode --help pour ses options\n"
         "             (--mesures N, --reference 1|2, --commentaire TEXTE).\n"
+        "  multimetre [CONFIG.od] lit les mesures automatiques de l'oscilloscope une fois par\n"
+        "             seconde comme la fenêtre du multimètre et peut envoyer le tableau à\n"
+        "             Korvalis ; ondivar-cli multimetre --help pour ses options.\n"
         "  send --ordre load|add|plus|addcol FICHIER\n"
         "             transmet un texte de transfert à Korvalis (FICHIER ou - pour\n"
         "             l'entrée standard) ; code de sortie 0 quand la macro est envoyée.\n"
@@ -123,6 +127,12 @@ int main(int argc, char **argv)
     TPilotesRigol pilotes;
     if (!args.isEmpty() && args.first() == QLatin1String("bode")) {
         const int rc = cliBode(args.mid(1), sortie(), erreurs());
+        sortie().flush();
+        erreurs().flush();
+        return rc;
+    }
+    if (!args.isEmpty() && args.first() == QLatin1String("multimetre")) {
+        const int rc = cliMultimetre(args.mid(1), sortie(), erreurs());
         sortie().flush();
         erreurs().flush();
         return rc;

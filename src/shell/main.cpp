@@ -5,6 +5,7 @@
 #include "link/dossiers.h"
 #include "measure/dialoguewidgets.h"
 #include "measure/unites.h"
+#include "multimeter/fenetremultimetre.h"
 #include "shell/demarrage.h"
 #include "shell/fenetreprincipale.h"
 #include "shell/grec.h"
@@ -36,6 +37,7 @@ int main(int argc, char **argv)
     EnregistreFenetre(TFenetre::oscillo, [&fenetre] { return new TOscilloForm(&fenetre); });
     EnregistreFenetre(TFenetre::oscilloRigol, [&fenetre] { return new TOscilloRigolForm(&fenetre); });
     EnregistreFenetre(TFenetre::bode, [&fenetre] { return new TBodeForm(&fenetre); });
+    EnregistreFenetre(TFenetre::multimetre, [&fenetre, &app] { return new TMultimetreForm(&fenetre, app.arguments().mid(1)); });
     dde.setFocusMain = [&fenetre] { fenetre.setFocusMain(); };
     fenetre.show();
     // ONDIVAR_CAPTURE=file.png: once the detection has run, the window is saved as a
