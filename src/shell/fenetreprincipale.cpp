@@ -113,6 +113,13 @@ TAgilentFormMain::TAgilentFormMain(QWidget *parent) : QWidget(parent)
 
 TAgilentFormMain::~TAgilentFormMain()
 {
+    // The mode windows are our children and die after this body: they must no longer report
+    // their end to a main window whose members are gone.
+    for (QObject *w : std::as_const(suivies_)) {
+        w->removeEventFilter(this);
+        disconnect(w, nullptr, this, nullptr);
+    }
+    suivies_.clear();
     qApp->removeEventFilter(this);
     noyau.setVue(nullptr);
     noyau.session.echange.setProgression(nullptr);

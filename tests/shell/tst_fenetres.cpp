@@ -172,6 +172,25 @@ private slots:
         delete osc;
     }
 
+    // The program ends with a mode window still open: the main window goes first and takes
+    // its child with it, without the child's end reaching the dead main window.
+    void finAvecFenetreDeMode()
+    {
+        qputenv("ONDIVAR_PORTS", "1=/dev/null-absent");
+        QPointer<QWidget> osc;
+        {
+            TAgilentFormMain w;
+            w.noyau.PremiereFois = false;
+            constructeur = oAgilent;
+            EnregistreFenetre(TFenetre::oscillo, [&w, &osc] { return osc = new QWidget(&w, Qt::Window); });
+            w.OscBtnClick();
+            QVERIFY(osc);
+            QCOMPARE(w.noyau.session.AcquisitionEnCours, mOsc);
+            EnregistreFenetre(TFenetre::oscillo, {});
+        }
+        QVERIFY(!osc);
+    }
+
     void grecque_data()
     {
         QTest::addColumn<int>("touche");
