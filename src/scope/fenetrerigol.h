@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 class QButtonGroup;
 class QCheckBox;
@@ -13,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QToolButton;
 class TRigol;
+class TZoneCourbes;
 
 // The read of both channels, without the window: answers the failure's text, or an empty
 // text when both channels were read. annonce shows the plain messages ("Vérifier la non
@@ -26,6 +28,10 @@ TEnregistrement EnregistrementRigol(const TRigol &rigol, int nbreLus, const QStr
 // Name of a table save: the filter's extension (".KVX", ".TXT", ".CSV") appended when
 // the name has none, as the oscilloscope window does.
 QString NomTableauRigol(const QString &nom, int filtre);
+
+// The samples of channel voie to draw: the instrument's codes with their reference taken
+// off, larger for a higher voltage.
+std::vector<qint32> EchantillonsRigol(const TRigol &rigol, int voie, int n);
 
 class TOscilloRigolForm : public QWidget {
     Q_OBJECT
@@ -52,6 +58,8 @@ public:
     QCheckBox *activeB = nullptr;
     QButtonGroup *NbreRG = nullptr;
     QLabel *PanelCommande = nullptr;
+    // The channels of the last read.
+    TZoneCourbes *ZoneCourbes = nullptr;
 
     // Asks the name of a save: answers an empty name when cancelled, and the chosen
     // filter's index. The window's file dialog by default; tests replace it.
@@ -73,6 +81,8 @@ protected:
 
 private:
     void envoie(bool nouveauFichier);
+    // After a read: the active channels into the drawing area.
+    void afficheCourbes();
     TEnregistrement enregistrement() const;
     // The session's Rigol driver and identification (none without a session).
     TRigol *pilote() const;
