@@ -314,6 +314,7 @@ private slots:
         session->Detecte();
         QCOMPARE(constructeur, oAgilent);
         TOscilloForm w;
+        w.resize(1100, 650);   // as on a 1366 x 768 screen (the test screen is smaller)
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         TZoneCourbes &z = *w.ZoneCourbes;
@@ -380,12 +381,13 @@ private slots:
     {
         constructeur = oAgilent;
         TOscilloForm w;
+        w.resize(1100, 650);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         TAcquisitionOsc &a = w.acquisition();
-        const int slots = 20;
-        remplit(a, 2 * slots, false);
-        for (int j = 0; j < slots; ++j) {
+        const int cases = 20;
+        remplit(a, 2 * cases, false);
+        for (int j = 0; j < cases; ++j) {
             a.Voie[1].Valeur[size_t(2 * j)] = -500 - j;
             a.Voie[1].Valeur[size_t(2 * j + 1)] = 500 + j;
         }
@@ -393,9 +395,9 @@ private slots:
         w.afficheCourbes();
         TZoneCourbes &z = *w.ZoneCourbes;
         QVERIFY(z.graphe().Enveloppe);
-        QCOMPARE(z.graphe().NbrePoints, slots);
+        QCOMPARE(z.graphe().NbrePoints, cases);
         const QImage img = image(z);
-        for (int j = 1; j < slots; ++j) {
+        for (int j = 1; j < cases; ++j) {
             int x, yMin, yMax;
             z.graphe().GrandeurToEcran(j, -500 - j, x, yMin);
             z.graphe().GrandeurToEcran(j, 500 + j, x, yMax);
@@ -407,7 +409,7 @@ private slots:
         constructeur = oSefram;
         w.afficheCourbes();
         QVERIFY(!z.graphe().Enveloppe);
-        QCOMPARE(z.graphe().NbrePoints, 2 * slots);
+        QCOMPARE(z.graphe().NbrePoints, 2 * cases);
     }
 
     // The whole road: detection, names typed, space bar read, send, add, close.
