@@ -20,22 +20,31 @@ void centreSurEcran(QMessageBox &boite)
 
 } // namespace
 
+std::unique_ptr<QMessageBox> TDialogueWidgets::boite(bool question, const QString &message) const
+{
+    auto b = std::make_unique<QMessageBox>(question ? QMessageBox::Question : QMessageBox::Information,
+                                           titre.isEmpty() ? QGuiApplication::applicationDisplayName() : titre,
+                                           message);
+    if (question) {
+        QPushButton *oui = b->addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
+        QPushButton *non = b->addButton(QStringLiteral("Non"), QMessageBox::NoRole);
+        b->setDefaultButton(oui);
+        b->setEscapeButton(non);
+    } else {
+        b->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    }
+    centreSurEcran(*b);
+    return b;
+}
+
 bool TDialogueWidgets::confirm(const QString &message)
 {
-    QMessageBox boite(QMessageBox::Question, titre.isEmpty() ? QGuiApplication::applicationDisplayName() : titre, message);
-    QPushButton *oui = boite.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
-    QPushButton *non = boite.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
-    boite.setDefaultButton(oui);
-    boite.setEscapeButton(non);
-    centreSurEcran(boite);
-    boite.exec();
-    return boite.clickedButton() == oui;
+    const std::unique_ptr<QMessageBox> b = boite(true, message);
+    b->exec();
+    return b->clickedButton() && b->buttonRole(b->clickedButton()) == QMessageBox::YesRole;
 }
 
 void TDialogueWidgets::inform(const QString &message)
 {
-    QMessageBox boite(QMessageBox::Information, titre.isEmpty() ? QGuiApplication::applicationDisplayName() : titre, message);
-    boite.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    centreSurEcran(boite);
-    boite.exec();
+    boite(false, message)->exec();
 }

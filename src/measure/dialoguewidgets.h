@@ -3,6 +3,7 @@
 #include "measure/unites.h"
 
 #include <QString>
+#include <memory>
 
 class QMessageBox;
 
@@ -12,6 +13,9 @@ class TDialogueWidgets : public IDialogue {
 public:
     bool confirm(const QString &message) override;
     void inform(const QString &message) override;
+    // The box as it is shown, laid out and centred, not yet run: "Oui" / "Non" for a
+    // question, "OK" otherwise.
+    std::unique_ptr<QMessageBox> boite(bool question, const QString &message) const;
     // Caption of the boxes; the application's display name when empty.
     QString titre;
 };

@@ -362,7 +362,8 @@ void TgrapheOsc::DrawG(const TRectangle &r)
     p.setBrush(QBrush(couleurFond, Qt::SolidPattern));
     p.setPen(stylo(CouleurGrille, 1));
 
-    const int n = std::clamp(NbrePoints, 0, TailleVoie);
+    // An envelope needs two samples per slot.
+    const int n = std::clamp(NbrePoints, 0, Enveloppe ? TailleVoie / 2 : TailleVoie);
     Ax = n > 0 ? double(r.right - r.left) / n : 0.0;
     Bx = r.left;
 
@@ -388,16 +389,32 @@ void TgrapheOsc::DrawG(const TRectangle &r)
     }
 
     for (int e = 1; e <= 2; ++e) {
-        if (n == 0 || voie[size_t(e)].size() < size_t(n))
+        const std::vector<int32_t> &v = voie[size_t(e)];
+        if (n == 0 || !Affichee[size_t(e)] || v.size() < size_t(Enveloppe ? 2 * n : n))
             continue;
-        QPolygon courbe(n);
-        for (int i = 0; i < n; ++i) {
-            int x, y;
-            GrandeurToEcran(i, voie[size_t(e)][size_t(i)], x, y);
-            courbe.setPoint(i, x, y);
-        }
         p.setPen(stylo(CouleurVoieOsc[size_t(e)], 1));
-        p.drawPolyline(courbe);
+        if (!Enveloppe) {
+            QPolygon courbe(n);
+            for (int i = 0; i < n; ++i) {
+                int x, y;
+                GrandeurToEcran(i, v[size_t(i)], x, y);
+                courbe.setPoint(i, x, y);
+            }
+            p.drawPolyline(courbe);
+            continue;
+        }
+        // The band: each slot from its minimum to its maximum, and both edges joined.
+        QPolygon bas(n), haut(n);
+        for (int j = 0; j < n; ++j) {
+            int x, y1, y2;
+            GrandeurToEcran(j, v[size_t(2 * j)], x, y1);
+            GrandeurToEcran(j, v[size_t(2 * j + 1)], x, y2);
+            bas.setPoint(j, x, y1);
+            haut.setPoint(j, x, y2);
+            LineG(x, y1, x, y2);
+        }
+        p.drawPolyline(bas);
+        p.drawPolyline(haut);
     }
 
     for (int e = 1; e <= 2; ++e) {

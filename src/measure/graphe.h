@@ -113,4 +113,9 @@ public:
     std::array<std::array<int32_t, 2>, 3> posX{};
     std::array<std::array<int32_t, 2>, 3> posY{};
     QColor couleurFond;
+    // Inputs drawn (index 0 unused); an input left out keeps its samples but shows nothing.
+    std::array<bool, 3> Affichee{false, true, true};
+    // Peak-detect record: samples 2j and 2j + 1 are the minimum and maximum of slot j,
+    // NbrePoints counts the slots and each input is drawn as the band between its two curves.
+    bool Enveloppe = false;
 };

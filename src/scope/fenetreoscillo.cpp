@@ -7,10 +7,12 @@
 #include "link/registre.h"
 #include "measure/unites.h"
 #include "export/groupechoix.h"
+#include "scope/zonecourbes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -62,9 +64,6 @@ QLineEdit *edit(QWidget *parent, const char *nom)
 TOscilloForm::TOscilloForm(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("OscilloForm"));
-    setMinimumSize(700, 590);
-    setMaximumSize(800, 630);
-    resize(700, 590);
     acq_ = std::make_unique<TAcquisitionOsc>(session().echange, this);
 
     auto *racine = new QVBoxLayout(this);
@@ -80,6 +79,11 @@ TOscilloForm::TOscilloForm(QWidget *parent) : QWidget(parent, Qt::Window)
         barre->addWidget(b);
     barre->addStretch();
     racine->addLayout(barre);
+    // The controls on the left, the curves of the last read on the right.
+    auto *corps = new QHBoxLayout;
+    auto *gaucheCorps = new QVBoxLayout;
+    corps->addLayout(gaucheCorps);
+    racine->addLayout(corps, 1);
 
     auto groupeVoie = [this](const QString &titre, QLineEdit *&nom, const char *nNom, QLineEdit *&comm,
                              const char *nComm, QProgressBar *&jauge, const char *nJauge) {
@@ -100,7 +104,7 @@ TOscilloForm::TOscilloForm(QWidget *parent) : QWidget(parent, Qt::Window)
     auto *voies = new QHBoxLayout;
     voies->addWidget(groupeVoie(QStringLiteral("CH1"), EditNomA, "EditNomA", EditCommA, "EditCommA", GaugeA, "GaugeA"));
     voies->addWidget(groupeVoie(QStringLiteral("CH2"), EditNomB, "EditNomB", EditCommB, "EditCommB", gaugeB, "gaugeB"));
-    racine->addLayout(voies);
+    gaucheCorps->addLayout(voies);
 
     auto *bas = new QHBoxLayout;
     auto *gComm = new QGroupBox(QStringLiteral("Commentaire général"), this);
@@ -123,7 +127,7 @@ TOscilloForm::TOscilloForm(QWidget *parent) : QWidget(parent, Qt::Window)
         lParam->addWidget(params[i], 1, i);
     }
     bas->addWidget(gParam, 3);
-    racine->addLayout(bas);
+    gaucheCorps->addLayout(bas);
 
     auto *gOptions = new QGroupBox(QStringLiteral("Options"), this);
     auto *lOptions = new QVBoxLayout(gOptions);
@@ -147,7 +151,11 @@ TOscilloForm::TOscilloForm(QWidget *parent) : QWidget(parent, Qt::Window)
     lOptions->addWidget(XYrg);
     lOptions->addWidget(NbreRG);
     lOptions->addWidget(OptionLectureRG);
-    racine->addWidget(gOptions, 1);
+    gaucheCorps->addWidget(gOptions);
+    gaucheCorps->addStretch();
+
+    ZoneCourbes = new TZoneCourbes(this);
+    corps->addWidget(ZoneCourbes, 1);
 
     PanelCommande = new QLabel(this);
     PanelCommande->setObjectName(QStringLiteral("PanelCommande"));
@@ -162,6 +170,12 @@ TOscilloForm::TOscilloForm(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(SaveBtn, &QToolButton::clicked, this, &TOscilloForm::SaveBtnClick);
     connect(ExitBtn, &QToolButton::clicked, this, &TOscilloForm::ExitItemClick);
     connect(NbreRG, &TGroupeChoix::clicked, this, &TOscilloForm::NbreRGClick);
+    // The markers follow the option at once, whoever changes it.
+    for (int i = 0; i < XYrg->count(); ++i)
+        connect(XYrg->bouton(i), &QRadioButton::toggled, this, [this](bool coche) {
+            if (coche)
+                marqueSelection();
+        });
 
     // FormCreate
     acq_->AcqFaite = false;
@@ -174,6 +188,13 @@ TOscilloForm::TOscilloForm(QWidget *parent) : QWidget(parent, Qt::Window)
 
     // Key preview: the window sees the keys before the control that has the focus.
     qApp->installEventFilter(this);
+
+    // Sized by the font: every control at its natural size, the curves taking the rest,
+    // within the screen.
+    QSize taille = sizeHint().expandedTo(QSize(1040, 0));
+    if (QScreen *ecran = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        taille = taille.boundedTo(ecran->availableGeometry().size() - QSize(16, 40)).expandedTo(minimumSizeHint());
+    resize(taille);
 
     if (parent) {
         const QRect r = parent->window()->frameGeometry();
@@ -279,10 +300,37 @@ void TOscilloForm::EnregistreActionExecute()
         return;
     lecture_ = false;
     NbrePoints = acq_->NbrePoints;
+    afficheCourbes();
     if (fermerApresLecture_) {
         fermerApresLecture_ = false;
         close();
     }
+}
+
+void TOscilloForm::afficheCourbes()
+{
+    // The channels that hold a record of this read; a channel inactive, switched off or
+    // not read to its end is left out.
+    const QStringList nonLues = acq_->voiesNonLues();
+    const qint32 *v[3] = {nullptr, nullptr, nullptr};
+    for (int n = 1; n <= 2; ++n)
+        if (acq_->Voie[n].Activee && !nonLues.contains(QStringLiteral("CH%1").arg(n)))
+            v[n] = acq_->Voie[n].Valeur.data();
+    const bool peak = acq_->modePeak && (constructeur == oAgilent || constructeur == oHewlett);
+    const int n = std::clamp(acq_->NbrePointsLu, 0, TailleVoie);
+    ZoneCourbes->montre(v[1], v[2], peak ? n / 2 : n, peak);
+    marqueSelection();
+}
+
+void TOscilloForm::marqueSelection()
+{
+    if (!ZoneCourbes->aDesCourbes() || XYrg_index() == xyTotalite || !ZoneCourbes->graphe().Affichee[1]
+        || !ZoneCourbes->graphe().Affichee[2]) {
+        ZoneCourbes->sansMarques();
+        return;
+    }
+    const TIntervalle r = selection();
+    ZoneCourbes->marque(r.debut, r.fin);
 }
 
 void TOscilloForm::StopActionExecute() { TSessionInstrument::demandeArret(); }

@@ -15,6 +15,7 @@ class QToolButton;
 class TFormDDE;
 class TGroupeChoix;
 class TSessionInstrument;
+class TZoneCourbes;
 
 class TOscilloForm : public QWidget, public IAcquisitionVue {
     Q_OBJECT
@@ -37,6 +38,8 @@ public:
     TIntervalle selection() const { return SelectionOsc(*acq_, XYrg_index()); }
     TAcquisitionOsc &acquisition() { return *acq_; }
     bool lectureEnCours() const { return lecture_; }
+    // The channels read, from the buffers into the drawing area (after every read).
+    void afficheCourbes();
 
     // The link with Korvalis (not owned); without one the window sends through the session's.
     void setFormDDE(TFormDDE *d) { dde_ = d; }
@@ -75,6 +78,8 @@ public:
     TGroupeChoix *NbreRG = nullptr;
     TGroupeChoix *OptionLectureRG = nullptr;
     QLabel *PanelCommande = nullptr;
+    // The curves of the last read, with the markers of the part kept.
+    TZoneCourbes *ZoneCourbes = nullptr;
 
     // Window state (the reader state lives in the acquisition object).
     int NbrePoints = 1000;
@@ -89,6 +94,8 @@ protected:
 
 private:
     int XYrg_index() const;
+    // The markers of the selection, for the option chosen now.
+    void marqueSelection();
     void envoie(bool nouveauFichier);
     void completeNoms();
     bool espaceLance(QKeyEvent *k);

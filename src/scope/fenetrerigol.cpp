@@ -9,6 +9,7 @@
 #include "link/ticktimer.h"
 #include "link/types.h"
 #include "measure/unites.h"
+#include "scope/zonecourbes.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -16,6 +17,8 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -27,6 +30,7 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 
@@ -62,8 +66,6 @@ static QToolButton *bouton(QWidget *parent, const QString &texte, QStyle::Standa
 TOscilloRigolForm::TOscilloRigolForm(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setMinimumSize(630, 360);
-    setMaximumSize(800, 400);
     filtres_ = {QStringLiteral("Korvalis (*.kvx)"), QStringLiteral("Tableur ASCII (*.txt)"),
                 QStringLiteral("Tableur CSV (*.csv)")};
 
@@ -118,7 +120,8 @@ TOscilloRigolForm::TOscilloRigolForm(QWidget *parent) : QWidget(parent, Qt::Wind
     principal->addLayout(barre);
     principal->addLayout(voies);
     principal->addWidget(options);
-    principal->addStretch();
+    ZoneCourbes = new TZoneCourbes(this);
+    principal->addWidget(ZoneCourbes, 1);
     principal->addWidget(PanelCommande);
 
     connect(LireBtn, &QToolButton::clicked, this, &TOscilloRigolForm::LireBtnClick);
@@ -147,9 +150,45 @@ TOscilloRigolForm::TOscilloRigolForm(QWidget *parent) : QWidget(parent, Qt::Wind
     EditNomB->setText(s->value(QStringLiteral("V2/Nom"), QStringLiteral("VB")).toString());
     EditCommB->setText(s->value(QStringLiteral("V2/Signif"), QStringLiteral("Tension")).toString());
     activeBoutons(true);
+
+    // Sized by the font, the curves below the controls, within the screen.
+    QSize taille = sizeHint().expandedTo(QSize(720, 600));
+    if (QScreen *ecran = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        taille = taille.boundedTo(ecran->availableGeometry().size() - QSize(16, 40)).expandedTo(minimumSizeHint());
+    resize(taille);
 }
 
 TOscilloRigolForm::~TOscilloRigolForm() = default;
+
+std::vector<qint32> EchantillonsRigol(const TRigol &rigol, int voie, int n)
+{
+    n = std::clamp(n, 0, TRigol::NbreMaxOctets + 1);
+    std::vector<qint32> v(size_t(n), 0);
+    const double pas = std::fabs(rigol.getIncrement(voie));
+    const double origine = rigol.getOrigine(voie);
+    const quint8 *brut = rigol.donnees(voie);
+    for (int i = 0; i < n; ++i) {
+        // The instrument's code with its reference taken off, larger for a higher voltage
+        // whichever way the maker counts; the raw byte when the scale is unknown.
+        const double code = (rigol.getValeur(voie, i) - origine) / pas;
+        v[size_t(i)] = std::isfinite(code) && pas > 0 ? qint32(std::lround(code)) : (brut ? brut[i] : 0);
+    }
+    return v;
+}
+
+void TOscilloRigolForm::afficheCourbes()
+{
+    const TRigol *rigol = pilote();
+    if (!rigol) {
+        ZoneCourbes->efface();
+        return;
+    }
+    std::vector<qint32> v[3];
+    for (int n = 1; n <= 2; ++n)
+        if (rigol->getActive(n))
+            v[n] = EchantillonsRigol(*rigol, n, NbrePointsLu);
+    ZoneCourbes->montre(v[1].empty() ? nullptr : v[1].data(), v[2].empty() ? nullptr : v[2].data(), NbrePointsLu);
+}
 
 TRigol *TOscilloRigolForm::pilote() const
 {
@@ -206,6 +245,7 @@ void TOscilloRigolForm::LireBtnClick()
     AcqAsauver = r.reussie();
     AcqFaite = true;
     NbrePointsLu = r.NbrePointsLu;
+    afficheCourbes();
     lecture_ = false;
     activeBoutons(true);
     if (fermerApresLecture_) {

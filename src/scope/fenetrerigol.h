@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 class QButtonGroup;
 class QCheckBox;
@@ -13,6 +14,11 @@ class QLabel;
 class QLineEdit;
 class QToolButton;
 class TRigol;
+class TZoneCourbes;
+
+// The samples of channel voie to draw: the instrument's codes with their reference taken
+// off, larger for a higher voltage.
+std::vector<qint32> EchantillonsRigol(const TRigol &rigol, int voie, int n);
 
 class TOscilloRigolForm : public QWidget {
     Q_OBJECT
@@ -39,6 +45,8 @@ public:
     QCheckBox *activeB = nullptr;
     QButtonGroup *NbreRG = nullptr;
     QLabel *PanelCommande = nullptr;
+    // The channels of the last read.
+    TZoneCourbes *ZoneCourbes = nullptr;
 
     // Asks the name of a save: answers an empty name when cancelled, and the chosen
     // filter's index. The window's file dialog by default; tests replace it.
@@ -60,6 +68,8 @@ protected:
 
 private:
     void envoie(bool nouveauFichier);
+    // After a read: the active channels into the drawing area.
+    void afficheCourbes();
     TEnregistrement enregistrement() const;
     // The session's Rigol driver and identification (none without a session).
     TRigol *pilote() const;

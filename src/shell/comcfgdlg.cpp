@@ -2,11 +2,13 @@
 
 #include "link/portmap.h"
 #include "measure/unites.h"
+#include "shell/fenetreprincipale.h"
 #include "shell/noyau.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -28,10 +30,7 @@ static QLabel *noteRouge(const QString &texte, QWidget *parent)
 TComCfgDlg::TComCfgDlg(TNoyauPrincipal &noyau, QWidget *parent) : QDialog(parent), noyau_(noyau)
 {
     setWindowTitle(QStringLiteral("Configuration du port RS232"));
-    QFont f(QStringLiteral("Segoe UI"));
-    f.setPixelSize(13);
-    setFont(f);
-    setFixedSize(359, 398);
+    setFont(PoliceSegoe());
 
     auto *gauche = new QVBoxLayout;
     Comports = new QGroupBox(QStringLiteral("&COM"), this);
@@ -42,7 +41,6 @@ TComCfgDlg::TComCfgDlg(TNoyauPrincipal &noyau, QWidget *parent) : QDialog(parent
 
     BaudRG = new QGroupBox(QStringLiteral("Vitesse"), this);
     BaudRG->setObjectName(QStringLiteral("BaudRG"));
-    BaudRG->setFixedHeight(66);
     BaudGroupe = new QButtonGroup(this);
     auto *gb = new QGridLayout(BaudRG);
     const char *vitesses[] = {"9600", "19200", "38400", "57600"};
@@ -90,6 +88,23 @@ TComCfgDlg::TComCfgDlg(TNoyauPrincipal &noyau, QWidget *parent) : QDialog(parent
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(TestBtn, &QPushButton::clicked, this, &TComCfgDlg::TestBtnClick);
     FormCreate();
+    ajusteTaille();
+}
+
+void TComCfgDlg::ajusteTaille()
+{
+    // A fixed dialog as large as its contents need with the font in use, never smaller
+    // than its usual 359 x 398.
+    if (QLayout *l = layout())
+        l->activate();
+    setFixedSize(sizeHint().expandedTo(QSize(359, 398)));
+}
+
+void TComCfgDlg::changeEvent(QEvent *e)
+{
+    QDialog::changeEvent(e);
+    if (e->type() == QEvent::FontChange && layout())
+        ajusteTaille();
 }
 
 void TComCfgDlg::FormCreate()

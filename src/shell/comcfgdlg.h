@@ -40,8 +40,10 @@ public:
 
 protected:
     void showEvent(QShowEvent *e) override;
+    void changeEvent(QEvent *e) override;
 
 private:
+    void ajusteTaille();
     void FormCreate();
     TNoyauPrincipal &noyau_;
 };

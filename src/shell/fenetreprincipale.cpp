@@ -28,20 +28,34 @@ QMap<int, FabriqueFenetre> &fabriques()
 
 TAgilentFormMain *AgilentFormMain() { return g_main; }
 
+QFont PoliceSegoe()
+{
+    // Where Segoe UI is missing, the fonts nearest to its widths stand in before the
+    // desktop's default sans, usually much wider.
+    static const bool substitue = [] {
+        QFont::insertSubstitutions(QStringLiteral("Segoe UI"),
+                                   {QStringLiteral("Selawik"), QStringLiteral("Noto Sans"), QStringLiteral("Open Sans"),
+                                    QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                    QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")});
+        return true;
+    }();
+    (void)substitue;
+    QFont f(QStringLiteral("Segoe UI"));
+    f.setPixelSize(13);
+    return f;
+}
+
 void EnregistreFenetre(TFenetre f, FabriqueFenetre fabrique) { fabriques()[int(f)] = std::move(fabrique); }
 
 TAgilentFormMain::TAgilentFormMain(QWidget *parent) : QWidget(parent)
 {
     g_main = this;
     setWindowTitle(QStringLiteral("Acquisition avec oscilloscopes RS232 pour Korvalis"));
-    QFont f(QStringLiteral("Segoe UI"));
-    f.setPixelSize(13);
-    setFont(f);
-    setFixedSize(590, 103);
+    setFont(PoliceSegoe());
 
     auto *panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("BoutonPanel"));
-    panel->setGeometry(0, 0, 590, 60);
+    boutonPanel_ = panel;
     struct Def {
         QToolButton **btn;
         const char *nom;
@@ -65,10 +79,9 @@ TAgilentFormMain::TAgilentFormMain(QWidget *parent) : QWidget(parent)
     for (const Def &d : defs) {
         auto *b = new QToolButton(panel);
         b->setObjectName(QLatin1String(d.nom));
-        b->setGeometry(d.x, 4, 90, 50);
         b->setText(d.texte);
         b->setIcon(style()->standardIcon(d.image));
-        b->setIconSize(QSize(24, 24));
+        b->setIconSize(QSize(20, 20));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(false);
         b->setStatusTip(d.aide);   // shown on the help line, never as a tooltip
@@ -79,16 +92,15 @@ TAgilentFormMain::TAgilentFormMain(QWidget *parent) : QWidget(parent)
 
     auto *aidePanel = new QWidget(this);
     aidePanel->setObjectName(QStringLiteral("AidePanel"));
-    aidePanel->setGeometry(0, 60, 590, 43);
+    aidePanel_ = aidePanel;
     AideLabel = new QLabel(aidePanel);
     AideLabel->setObjectName(QStringLiteral("AideLabel"));
-    AideLabel->setGeometry(0, 0, 590, 26);
     AideLabel->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     ProgressBar1 = new QProgressBar(aidePanel);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(0, 26, 590, 17);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setValue(0);
+    place();
 
     TimerTest.setInterval(200);
     TimerTest.setSingleShot(true);
@@ -109,6 +121,28 @@ TAgilentFormMain::TAgilentFormMain(QWidget *parent) : QWidget(parent)
 
     AboutBox = new TAboutBox(this);
     ComCfgDlg = new TComCfgDlg(noyau, this);
+}
+
+void TAgilentFormMain::place()
+{
+    // The bar keeps its 90 x 50 buttons at their places while their captions fit; a font
+    // that needs more enlarges every button alike and the window with them.
+    const QList<QToolButton *> boutons = {ComBtn, TestBtn, MultBtn, OscBtn, AboutBtn, ExitBtn};
+    QSize bouton(90, 50);
+    for (QToolButton *b : boutons)
+        bouton = bouton.expandedTo(b->sizeHint());
+    static const int gauche[] = {4, 100, 197, 294, 391, 488};
+    const bool standard = bouton.width() == 90;
+    for (int i = 0; i < boutons.size(); ++i)
+        boutons[i]->setGeometry(standard ? gauche[i] : 4 + i * (bouton.width() + 7), 4, bouton.width(), bouton.height());
+    const int largeur = boutons.last()->geometry().right() + 1 + 12;
+    const int hautPanel = bouton.height() + 10;
+    boutonPanel_->setGeometry(0, 0, largeur, hautPanel);
+    const int hautAide = std::max(26, AideLabel->fontMetrics().height() + 8);
+    aidePanel_->setGeometry(0, hautPanel, largeur, hautAide + 17);
+    AideLabel->setGeometry(0, 0, largeur, hautAide);
+    ProgressBar1->setGeometry(0, hautAide, largeur, 17);
+    setFixedSize(largeur, hautPanel + hautAide + 17);
 }
 
 TAgilentFormMain::~TAgilentFormMain()
@@ -147,6 +181,8 @@ void TAgilentFormMain::setPosition(int pos) { ProgressBar1->setValue(qBound(0, p
 
 bool TAgilentFormMain::event(QEvent *e)
 {
+    if (e->type() == QEvent::FontChange && boutonPanel_)
+        place();
     if (e->type() == QEvent::WindowActivate && noyau.PremiereFois) {
         noyau.PremiereFois = false;
         TimerTest.start();

@@ -3,6 +3,7 @@
 #include "link/echange.h"
 #include "shell/noyau.h"
 
+#include <QFont>
 #include <QList>
 #include <QPointer>
 #include <QTimer>
@@ -19,6 +20,9 @@ class TAboutBox;
 // Creates the window of a mode on first use (the windows register themselves).
 using FabriqueFenetre = std::function<QWidget *()>;
 void EnregistreFenetre(TFenetre f, FabriqueFenetre fabrique);
+
+// The shell's font: "Segoe UI" 13 pixels high, or its nearest stand-in.
+QFont PoliceSegoe();
 
 class TAgilentFormMain : public QWidget, public IVuePrincipale, public IProgression {
     Q_OBJECT
@@ -74,6 +78,10 @@ private:
     QWidget *ouvre(TFenetre f);
     void TimerTestTimer();
     void finDeFenetre(QObject *w);
+    // Places the buttons, the help line and the progress bar for the font in use.
+    void place();
+    QWidget *boutonPanel_ = nullptr;
+    QWidget *aidePanel_ = nullptr;
     std::array<QPointer<QWidget>, 5> fenetres_;
     QList<QObject *> suivies_;   // mode windows whose closing the main window watches
 };

@@ -6,14 +6,18 @@
 #include "measure/dialoguewidgets.h"
 #include "measure/unites.h"
 #include "multimeter/fenetremultimetre.h"
+#include "shell/captures.h"
 #include "shell/demarrage.h"
 #include "shell/fenetreprincipale.h"
 #include "shell/grec.h"
 #include "scope/fenetreoscillo.h"
 #include "scope/fenetrerigol.h"
 #include "bode/fenetrebode.h"
+#include "export/constantedlg.h"
+#include "export/groupechoix.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTimer>
 
 int main(int argc, char **argv)
@@ -41,13 +45,46 @@ int main(int argc, char **argv)
     dde.setFocusMain = [&fenetre] { fenetre.setFocusMain(); };
     fenetre.show();
     // ONDIVAR_CAPTURE=file.png: once the detection has run, the window is saved as a
-    // picture and the program ends (screenshots for the documentation).
+    // picture and the program ends. ONDIVAR_CAPTURE=folder: the pictures of every window
+    // (or of those named in ONDIVAR_CAPTURE_FENETRES, separated by commas) in that folder,
+    // for the documentation (scripts/captures.sh).
     const QString capture = qEnvironmentVariable("ONDIVAR_CAPTURE");
-    if (!capture.isEmpty())
+    if (capture.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
         QTimer::singleShot(4000, &fenetre, [&fenetre, capture] {
             fenetre.grab().save(capture);
             QApplication::quit();
         });
+    } else if (!capture.isEmpty()) {
+        // Each mode window as a user sees it: opened by its button, after a read.
+        EnregistreCapture(QStringLiteral("oscilloscope"), [&fenetre]() -> QWidget * {
+            fenetre.OscBtnClick();
+            auto *w = qobject_cast<TOscilloForm *>(fenetre.fenetre(TFenetre::oscillo));
+            if (!w || !w->isVisible())
+                return nullptr;
+            w->XYrg->setItemIndex(1);   // "Une période": the markers show
+            w->EnregistreActionExecute();
+            return w;
+        });
+        EnregistreCapture(QStringLiteral("oscilloscope-rigol"), [&fenetre]() -> QWidget * {
+            fenetre.OscBtnClick();
+            auto *w = qobject_cast<TOscilloRigolForm *>(fenetre.fenetre(TFenetre::oscilloRigol));
+            if (!w || !w->isVisible())
+                return nullptr;
+            w->LireBtnClick();
+            return w;
+        });
+        EnregistreCapture(QStringLiteral("page"), [&fenetre]() -> QWidget * {
+            auto *d = new TConstanteDlg(&fenetre);
+            d->NomConstEdit->setText(QStringLiteral("R"));
+            d->UniteConstEdit->setText(QStringLiteral("Ω"));
+            d->ValeurConstEdit->setText(QStringLiteral("1k"));
+            d->EditComm->setText(QStringLiteral("Filtre RC"));
+            d->setChoix(1);
+            return d;
+        });
+        LanceCaptures(fenetre, capture,
+                      qEnvironmentVariable("ONDIVAR_CAPTURE_FENETRES").split(QLatin1Char(','), Qt::SkipEmptyParts));
+    }
     const int rc = app.exec();
     setDialogue(nullptr);
     return rc;

@@ -5,6 +5,8 @@
 #include "scope/fenetrerigol.h"
 #include "instrument/session.h"
 #include "simrigol_client.h"
+#include "../scope/pixels.h"
+#include "scope/zonecourbes.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -173,6 +175,50 @@ private slots:
         QVERIFY(w.AcqFaite && w.NbrePointsLu > 0);
         QVERIFY(!w.isVisible());   // closed once the read was over
         QCOMPARE(dialogue.messages, QStringList{QStringLiteral("Sauvegarde")});
+    }
+
+    // After a read the drawing area shows the channels displayed on the instrument, higher
+    // voltages higher up; a channel switched off is not drawn.
+    void courbes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("ch2");
+        QTest::newRow("DS1000Z both channels") << QStringList{"--model", "DS1000Z"} << true;
+        QTest::newRow("DS1000E CH2 off") << QStringList{"--model", "DS1000E", "--set2", "disp=0"} << false;
+        QTest::newRow("Siglent") << QStringList{"--model", "SDS1000X-E"} << true;
+    }
+    void courbes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, ch2);
+        QVERIFY(ouvre(args));
+        TOscilloRigolForm w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        TZoneCourbes &z = *w.ZoneCourbes;
+        QVERIFY(z.width() >= 300 && z.height() >= 200);
+        QImage avant = image(z);
+        QVERIFY(!contientCouleur(avant, Bleu) && !contientCouleur(avant, Rouge));
+        w.LireBtnClick();
+        QCOMPARE(dialogue.messages, QStringList{});
+        const int n = w.NbrePointsLu;
+        QVERIFY(n > 100);
+        const std::vector<qint32> v1 = EchantillonsRigol(*Rigol, 1, n);
+        // The highest voltage is the highest sample.
+        int iMax = 0;
+        for (int i = 1; i < n; ++i)
+            if (Rigol->getValeur(1, i) > Rigol->getValeur(1, iMax))
+                iMax = i;
+        QCOMPARE(*std::max_element(v1.begin(), v1.end()), v1[size_t(iMax)]);
+        const QImage img = image(z);
+        QCOMPARE(z.graphe().NbrePoints, n);
+        QVERIFY(partTracee(z, img, v1.data(), n, std::max(n / 50, 1), Bleu) >= 0.8);
+        if (ch2) {
+            const std::vector<qint32> v2 = EchantillonsRigol(*Rigol, 2, n);
+            QVERIFY(partTracee(z, img, v2.data(), n, std::max(n / 50, 1), Rouge) >= 0.95);
+        } else {
+            QVERIFY(!contientCouleur(img, Rouge));
+        }
     }
 
     void modeDelayed()

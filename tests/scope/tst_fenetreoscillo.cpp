@@ -2,9 +2,11 @@
 // the space bar, the settings, the page dialog, and one whole read and send through the
 // simulated instrument and the Korvalis stand-in.
 #include "bancosc.h"
+#include "pixels.h"
 #include "export/constantedlg.h"
 #include "scope/exportosc.h"
 #include "scope/fenetreoscillo.h"
+#include "scope/zonecourbes.h"
 #include "export/groupechoix.h"
 #include "instrument/session.h"
 
@@ -291,6 +293,123 @@ private slots:
         d.FormShow();
         QCOMPARE(d.NewPageCB->count(), 2);
         QCOMPARE(d.ordre(), eLoad);
+    }
+
+    // After a read the drawing area shows the channels read where their samples map, CH1
+    // blue and CH2 red; a channel switched off is not drawn; the markers of "Une période"
+    // and "Une demi-période" stand at the selection and follow the option at once.
+    void courbesApresLecture_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("ch2");
+        const QStringList signaux{"--ch1", "sine,1.5,1000,0,0.25", "--ch2", "sine,0.8,1000,90,0"};
+        QTest::newRow("both channels") << QStringList{"--model", "54622D"} + signaux << true;
+        QTest::newRow("CH2 switched off") << QStringList{"--model", "54622D", "--init", ":BLANK CHAN2"} + signaux << false;
+    }
+    void courbesApresLecture()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, ch2);
+        QVERIFY(banc->demarreSim(args));
+        session->Detecte();
+        QCOMPARE(constructeur, oAgilent);
+        TOscilloForm w;
+        w.resize(1100, 650);   // as on a 1366 x 768 screen (the test screen is smaller)
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        TZoneCourbes &z = *w.ZoneCourbes;
+        QVERIFY(z.width() >= 300 && z.height() >= 200);
+        // Before any read: the graticule alone.
+        QImage avant = image(z);
+        QVERIFY(!contientCouleur(avant, Bleu) && !contientCouleur(avant, Rouge));
+        QVERIFY(contientCouleur(avant, CouleurGrille));
+
+        w.LireBtn->click();
+        QVERIFY2(note.messages.isEmpty(), qPrintable(note.messages.join('|')));
+        TAcquisitionOsc &a = w.acquisition();
+        QCOMPARE(a.Voie[2].Activee, ch2);
+        const int n = a.NbrePointsLu;
+        QCOMPARE(n, 1000);
+        QCOMPARE(z.graphe().NbrePoints, n);
+        QImage img = image(z);
+        // CH2 is drawn over CH1: a few CH1 points are hidden where the curves cross.
+        QVERIFY(partTracee(z, img, a.Voie[1].Valeur.data(), n, 20, Bleu) >= 0.8);
+        if (ch2)
+            QVERIFY(partTracee(z, img, a.Voie[2].Valeur.data(), n, 20, Rouge) >= 0.95);
+        else
+            QVERIFY(!contientCouleur(img, Rouge));
+        // The curve spans the area: its extremes are near the top and the bottom.
+        const auto [bas, haut] = std::minmax_element(a.Voie[1].Valeur.begin(), a.Voie[1].Valeur.begin() + n);
+        int x, yHaut, yBas;
+        z.graphe().GrandeurToEcran(0, *haut, x, yHaut);
+        z.graphe().GrandeurToEcran(0, *bas, x, yBas);
+        if (!ch2)
+            QVERIFY(yHaut < z.height() / 8 && yBas > z.height() * 7 / 8);
+
+        auto colonne = [&](int indice) {
+            int cx, cy;
+            z.graphe().GrandeurToEcran(indice, 0, cx, cy);
+            return pixelsColonne(image(z), cx, Bleu);
+        };
+        const int ligne = z.height() / 4;   // a dotted line over the height, not a curve crossing
+        w.XYrg->bouton(xyPeriode)->click();
+        const TIntervalle periode = w.selection();
+        if (!ch2) {
+            QCOMPARE(periode, (TIntervalle{0, n - 1}));   // no XY record: the whole record, no marker
+            QCOMPARE(z.graphe().posX[1], (std::array<int32_t, 2>{0, 0}));
+            return;
+        }
+        QVERIFY(periode.debut > 0 && periode.fin < n - 1 && periode.fin - periode.debut > 10);
+        QCOMPARE(z.graphe().posX[1], (std::array<int32_t, 2>{periode.debut, periode.fin}));
+        QVERIFY(colonne(periode.debut) > ligne);
+        QVERIFY(colonne(periode.fin) > ligne);
+        w.XYrg->bouton(xyDemiPeriode)->click();
+        const TIntervalle demi = w.selection();
+        QCOMPARE(demi.debut, periode.debut);
+        QVERIFY(demi.fin < periode.fin);
+        QVERIFY(colonne(demi.fin) > ligne);
+        QVERIFY(colonne(periode.fin) < ligne);
+        w.XYrg->setItemIndex(xyTotalite);   // set by the program, not clicked: the markers go too
+        QCOMPARE(z.graphe().posX[1], (std::array<int32_t, 2>{0, 0}));
+        QVERIFY(colonne(periode.debut) < ligne);
+        session->VoieSerie.setOpen(false);
+    }
+
+    // A peak-detect record of an HP/Agilent instrument is drawn as its envelope: each slot
+    // from its minimum to its maximum.
+    void enveloppePeak()
+    {
+        constructeur = oAgilent;
+        TOscilloForm w;
+        w.resize(1100, 650);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        TAcquisitionOsc &a = w.acquisition();
+        const int cases = 20;
+        remplit(a, 2 * cases, false);
+        for (int j = 0; j < cases; ++j) {
+            a.Voie[1].Valeur[size_t(2 * j)] = -500 - j;
+            a.Voie[1].Valeur[size_t(2 * j + 1)] = 500 + j;
+        }
+        a.modePeak = true;
+        w.afficheCourbes();
+        TZoneCourbes &z = *w.ZoneCourbes;
+        QVERIFY(z.graphe().Enveloppe);
+        QCOMPARE(z.graphe().NbrePoints, cases);
+        const QImage img = image(z);
+        for (int j = 1; j < cases; ++j) {
+            int x, yMin, yMax;
+            z.graphe().GrandeurToEcran(j, -500 - j, x, yMin);
+            z.graphe().GrandeurToEcran(j, 500 + j, x, yMax);
+            QVERIFY(yMin - yMax > z.height() / 2);
+            for (int y : {yMin, (yMin + yMax) / 2, yMax})
+                QVERIFY2(couleurPres(img, x, y, Bleu), qPrintable(QStringLiteral("slot %1, y %2").arg(j).arg(y)));
+        }
+        // The same record from a maker without peak detection is a plain curve.
+        constructeur = oSefram;
+        w.afficheCourbes();
+        QVERIFY(!z.graphe().Enveloppe);
+        QCOMPARE(z.graphe().NbrePoints, 2 * cases);
     }
 
     // The whole road: detection, names typed, space bar read, send, add, close.

@@ -368,6 +368,49 @@ private slots:
         QVERIFY(texte.contains("GDS2000"));
         qunsetenv("ONDIVAR_PORTS");
     }
+    // The log line "22/11/2017" closes the first "*IDN?" of a detection, answered or not:
+    // written after an unanswered one too, it shows the empty line before it to be that
+    // attempt's identification, and the lines after it to come from the retry.
+    void marqueFinPremiereIdentification_data()
+    {
+        QTest::addColumn<int>("repondA");   // the "*IDN?" the instrument answers
+        QTest::newRow("first answered") << 1;
+        QTest::newRow("first unanswered") << 2;
+    }
+    void marqueFinPremiereIdentification()
+    {
+        QFETCH(int, repondA);
+        horlogeRapide(40);
+        InstrumentScripte inst;
+        int n_idn = 0;
+        inst.script = [&](const QByteArray &l) {
+            return (l == "*IDN?" && ++n_idn == repondA) ? "GW,GDS-2062,EF1,V1.1\r\n" : QByteArray();
+        };
+        qputenv("ONDIVAR_PORTS", ("1=" + inst.slave).toLatin1());
+        TNoyauPrincipal n;
+        VueEnregistree vue;
+        n.setVue(&vue);
+        n.session.reglages.avecTrace = true;
+        n.ResetOscillo();
+        QCOMPARE(constructeur, oGoodWill);
+        n.session.SetTrace(false);
+        QFile f(n.session.nomFichierLog());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QStringList lignes;
+        for (const QByteArray &l : f.readAll().split('\n'))
+            lignes << QString::fromLatin1(l).remove(QLatin1Char('\r'));
+        const qsizetype marque = lignes.indexOf(QStringLiteral("22/11/2017"));
+        QVERIFY(marque > 0);
+        QCOMPARE(lignes.count(QStringLiteral("22/11/2017")), 1);
+        // The port opening, the identification the first "*IDN?" gave (an empty line when
+        // it went unanswered: the mark tells it from any other line), then the mark; the
+        // retry's answer shows only through the maker that follows.
+        QCOMPARE(marque, qsizetype(2));
+        QVERIFY(lignes.at(0).startsWith(QStringLiteral("# ouverture de COM1")));
+        QCOMPARE(lignes.at(1), repondA == 1 ? QStringLiteral("GW,GDS-2062,EF1,V1.1") : QString());
+        QCOMPARE(lignes.mid(3, 3), (QStringList{"INSTEK", "GoodWill/Instek", "GDS2000"}));
+        qunsetenv("ONDIVAR_PORTS");
+    }
     // "Test" pressed again while the first detection waits for a slow instrument: the second
     // is refused and leaves the first one's port and result alone.
     void detectionPendantDetection()
