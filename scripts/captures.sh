@@ -40,8 +40,6 @@ demarre() {
 table=(
   "54622D|--ch1 sine,1.5,1000,0,0.25 --ch2 sine,0.8,1000,90,0|fenetre-principale,voie-serie,a-propos,oscilloscope,page"
   "DS1000Z||oscilloscope-rigol"
-  # "GDS-2062||multimetre"
-  # "5150||bode"
 )
 
 for ligne in "${table[@]}"; do
@@ -66,4 +64,7 @@ for ligne in "${table[@]}"; do
   kill "$simPid" 2>/dev/null || true
   wait "$simPid" 2>/dev/null || true
 done
+# The multimeter and Bode windows, each with its own recorded points.
+"$(dirname "$0")/captures-multimetre.sh" "$build" "$dossier"
+"$(dirname "$0")/captures-bode.sh" "$build" "$dossier"
 ls -l "$dossier"/*.png >&2

@@ -105,7 +105,9 @@ void LanceCaptures(TAgilentFormMain &principale, const QString &dossier, const Q
         attente->deleteLater();
         attend(500);
         tour(principale, dossier, noms);
-        QApplication::quit();
+        // exit, not quit: quit would close every window first, and a mode window holding a
+        // read would ask "Sauvegarde" with nobody to answer.
+        QCoreApplication::exit(0);
     });
     attente->start(100);
 }
