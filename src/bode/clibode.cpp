@@ -1,5 +1,7 @@
 #include "bode/clibode.h"
 
+#include "instrument/argumentscli.h"
+
 #include "bode/graphebode.h"
 #include "bode/mesurebode.h"
 #include "bode/reglagesbode.h"
@@ -56,22 +58,6 @@ void aide(QTextStream &err)
     err.flush();
 }
 
-int erreurUsage(QTextStream &err, const QString &message)
-{
-    err << message << QStringLiteral("\n(ondivar-cli bode --help pour l'aide)") << Qt::endl;
-    return 2;
-}
-
-bool litEntier(const QString &texte, int &valeur, int min, int max)
-{
-    bool ok = false;
-    const int v = texte.trimmed().toInt(&ok);
-    if (!ok || v < min || v > max)
-        return false;
-    valeur = v;
-    return true;
-}
-
 struct TOptionsBode {
     int port = 0;
     int baud = 0;
@@ -86,44 +72,27 @@ struct TOptionsBode {
 // 0 when the options are good, otherwise the exit code (help: -1).
 int litOptions(const QStringList &args, TOptionsBode &o, QTextStream &err)
 {
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        QString a = args.at(i);
+    TArgumentsCli arg(args, QStringLiteral("bode"), err);
+    while (arg.suivant()) {
+        const QString &a = arg.nom();
         QString v;
-        bool avecValeur = false;
-        const qsizetype egal = a.indexOf(QLatin1Char('='));
-        if (a.startsWith(QLatin1String("--")) && egal > 2) {
-            v = a.mid(egal + 1);
-            a = a.left(egal);
-            avecValeur = true;
-        }
-        auto valeur = [&]() {
-            if (avecValeur)
-                return true;
-            if (i + 1 >= args.size())
-                return false;
-            v = args.at(++i);
-            return true;
-        };
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+        auto valeur = [&]() { return arg.valeur(v); };
+        int code = 0;
+        if (arg.commune(o.port, o.baud, o.trace, code)) {
+            if (code != 0)
+                return code;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             aide(err);
             return -1;
-        } else if (a == QLatin1String("--trace")) {
-            o.trace = true;
-        } else if (a == QLatin1String("--port")) {
-            if (!valeur() || !litEntier(v, o.port, 1, 50))
-                return erreurUsage(err, QStringLiteral("--port attend un numéro de voie de 1 à 50"));
-        } else if (a == QLatin1String("--baud")) {
-            if (!valeur() || !litEntier(v, o.baud, 50, 4000000))
-                return erreurUsage(err, QStringLiteral("--baud attend une vitesse en bauds (par exemple 19200)"));
         } else if (a == QLatin1String("--mesures")) {
-            if (!valeur() || !litEntier(v, o.mesures, 1, NbrePointsBode))
-                return erreurUsage(err, QStringLiteral("--mesures attend un nombre de mesures de 1 à 256"));
+            if (!valeur() || !LitEntierCli(v, o.mesures, 1, NbrePointsBode))
+                return arg.erreur(QStringLiteral("--mesures attend un nombre de mesures de 1 à 256"));
         } else if (a == QLatin1String("--reference")) {
-            if (!valeur() || !litEntier(v, o.reference, 1, 2))
-                return erreurUsage(err, QStringLiteral("--reference attend 1 (CH1) ou 2 (CH2)"));
+            if (!valeur() || !LitEntierCli(v, o.reference, 1, 2))
+                return arg.erreur(QStringLiteral("--reference attend 1 (CH1) ou 2 (CH2)"));
         } else if (a == QLatin1String("--korvalis")) {
             if (!valeur())
-                return erreurUsage(err, QStringLiteral("L'option --korvalis demande une valeur."));
+                return arg.erreur(QStringLiteral("L'option --korvalis demande une valeur."));
             const QString m = v.toLower();
             if (m == QLatin1String("load"))
                 o.choix = 0;
@@ -132,14 +101,14 @@ int litOptions(const QStringList &args, TOptionsBode &o, QTextStream &err)
             else if (m == QLatin1String("plus"))
                 o.choix = 2;
             else
-                return erreurUsage(err, QStringLiteral("--korvalis attend load, add ou plus, pas « ") + v + QStringLiteral(" »"));
+                return arg.erreur(QStringLiteral("--korvalis attend load, add ou plus, pas « ") + v + QStringLiteral(" »"));
             o.korvalis = true;
         } else if (a == QLatin1String("--commentaire")) {
             if (!valeur())
-                return erreurUsage(err, QStringLiteral("L'option --commentaire demande une valeur."));
+                return arg.erreur(QStringLiteral("L'option --commentaire demande une valeur."));
             o.commentaire = v;
         } else {
-            return erreurUsage(err, QStringLiteral("Option inconnue : ") + args.at(i));
+            return arg.erreur(QStringLiteral("Option inconnue : ") + arg.texte());
         }
     }
     return 0;

@@ -1,5 +1,7 @@
 #include "multimeter/climultimetre.h"
 
+#include "instrument/argumentscli.h"
+
 #include "export/formedde.h"
 #include "instrument/recherchepilotes.h"
 #include "instrument/session.h"
@@ -86,22 +88,6 @@ void aide(QTextStream &err)
     err.flush();
 }
 
-int erreurUsage(QTextStream &err, const QString &message)
-{
-    err << message << QStringLiteral("\n(ondivar-cli multimetre --help pour l'aide)") << Qt::endl;
-    return 2;
-}
-
-bool litEntier(const QString &texte, int &valeur, int min, int max)
-{
-    bool ok = false;
-    const int v = texte.trimmed().toInt(&ok);
-    if (!ok || v < min || v > max)
-        return false;
-    valeur = v;
-    return true;
-}
-
 struct TOptionsMult {
     int port = 0;
     int baud = 0;
@@ -119,41 +105,24 @@ struct TOptionsMult {
 int litOptions(const QStringList &args, TOptionsMult &o, QTextStream &err)
 {
     bool parametreDonne = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        QString a = args.at(i);
+    TArgumentsCli arg(args, QStringLiteral("multimetre"), err);
+    while (arg.suivant()) {
+        const QString &a = arg.nom();
         QString v;
-        bool avecValeur = false;
-        const qsizetype egal = a.indexOf(QLatin1Char('='));
-        if (a.startsWith(QLatin1String("--")) && egal > 2) {
-            v = a.mid(egal + 1);
-            a = a.left(egal);
-            avecValeur = true;
-        }
-        auto valeur = [&]() {
-            if (avecValeur)
-                return true;
-            if (i + 1 >= args.size())
-                return false;
-            v = args.at(++i);
-            return true;
-        };
-        auto manque = [&]() { return erreurUsage(err, QStringLiteral("L'option ") + a + QStringLiteral(" demande une valeur.")); };
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+        auto valeur = [&]() { return arg.valeur(v); };
+        auto manque = [&]() { return arg.manque(); };
+        int code = 0;
+        if (arg.commune(o.port, o.baud, o.trace, code)) {
+            if (code != 0)
+                return code;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             aide(err);
             return -1;
-        } else if (a == QLatin1String("--trace")) {
-            o.trace = true;
         } else if (a == QLatin1String("--auto")) {
             o.automatique = true;
-        } else if (a == QLatin1String("--port")) {
-            if (!valeur() || !litEntier(v, o.port, 1, 50))
-                return erreurUsage(err, QStringLiteral("--port attend un numéro de voie de 1 à 50"));
-        } else if (a == QLatin1String("--baud")) {
-            if (!valeur() || !litEntier(v, o.baud, 50, 4000000))
-                return erreurUsage(err, QStringLiteral("--baud attend une vitesse en bauds (par exemple 19200)"));
         } else if (a == QLatin1String("--points")) {
-            if (!valeur() || !litEntier(v, o.points, 1, NbrePointsMax))
-                return erreurUsage(err, QStringLiteral("--points attend un nombre de lectures de 1 à 256"));
+            if (!valeur() || !LitEntierCli(v, o.points, 1, NbrePointsMax))
+                return arg.erreur(QStringLiteral("--points attend un nombre de lectures de 1 à 256"));
         } else if (a == QLatin1String("--korvalis")) {
             if (!valeur())
                 return manque();
@@ -165,7 +134,7 @@ int litOptions(const QStringList &args, TOptionsMult &o, QTextStream &err)
             else if (m == QLatin1String("plus"))
                 o.choix = 2;
             else
-                return erreurUsage(err, QStringLiteral("--korvalis attend load, add ou plus, pas « ") + v + QStringLiteral(" »"));
+                return arg.erreur(QStringLiteral("--korvalis attend load, add ou plus, pas « ") + v + QStringLiteral(" »"));
             o.korvalis = true;
         } else if (a == QLatin1String("--commentaire")) {
             if (!valeur())
@@ -177,14 +146,14 @@ int litOptions(const QStringList &args, TOptionsMult &o, QTextStream &err)
             const qsizetype p1 = v.indexOf(QLatin1Char(':'));
             const qsizetype p2 = p1 < 0 ? -1 : v.indexOf(QLatin1Char(':'), p1 + 1);
             if (p2 < 0)
-                return erreurUsage(err, QStringLiteral("--parametre attend NOM:UNITE:VALEUR, pas « ") + v + QStringLiteral(" »"));
+                return arg.erreur(QStringLiteral("--parametre attend NOM:UNITE:VALEUR, pas « ") + v + QStringLiteral(" »"));
             o.parametre = TParametre{v.left(p1), v.mid(p1 + 1, p2 - p1 - 1), v.mid(p2 + 1)};
             parametreDonne = true;
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            return erreurUsage(err, QStringLiteral("Option inconnue : ") + args.at(i));
+            return arg.erreur(QStringLiteral("Option inconnue : ") + arg.texte());
         } else {
             // The words of the configuration's name, joined by spaces as the window does.
-            o.config << args.at(i);
+            o.config << arg.texte();
         }
     }
     if (!o.korvalis && (parametreDonne || !o.commentaire.isEmpty()))

@@ -1,5 +1,7 @@
 #include "scope/cliacquire.h"
 
+#include "instrument/argumentscli.h"
+
 #include "drivers/pilotes.h"
 #include "drivers/rigol.h"
 #include "export/formedde.h"
@@ -138,22 +140,6 @@ void aide(QTextStream &err)
     err.flush();
 }
 
-int erreurUsage(QTextStream &err, const QString &message)
-{
-    err << message << QStringLiteral("\n(ondivar-cli acquire --help pour l'aide)") << Qt::endl;
-    return 2;
-}
-
-bool litEntier(const QString &texte, int &valeur, int min, int max)
-{
-    bool ok = false;
-    const int v = texte.trimmed().toInt(&ok);
-    if (!ok || v < min || v > max)
-        return false;
-    valeur = v;
-    return true;
-}
-
 QString sansAccents(QString s)
 {
     s = s.toLower();
@@ -179,39 +165,22 @@ struct TOptionsAcquire {
 int litOptions(const QStringList &args, TOptionsAcquire &o, QTextStream &err)
 {
     bool aFichier = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        QString a = args.at(i);
+    TArgumentsCli arg(args, QStringLiteral("acquire"), err);
+    while (arg.suivant()) {
+        const QString &a = arg.nom();
         QString v;
-        bool avecValeur = false;
-        const qsizetype egal = a.indexOf(QLatin1Char('='));
-        if (a.startsWith(QLatin1String("--")) && egal > 2) {
-            v = a.mid(egal + 1);
-            a = a.left(egal);
-            avecValeur = true;
-        }
-        auto valeur = [&]() {
-            if (avecValeur)
-                return true;
-            if (i + 1 >= args.size())
-                return false;
-            v = args.at(++i);
-            return true;
-        };
-        auto manque = [&]() { return erreurUsage(err, QStringLiteral("L'option ") + a + QStringLiteral(" demande une valeur.")); };
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+        auto valeur = [&]() { return arg.valeur(v); };
+        auto manque = [&]() { return arg.manque(); };
+        int code = 0;
+        if (arg.commune(o.port, o.baud, o.trace, code)) {
+            if (code != 0)
+                return code;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             aide(err);
             return -1;
-        } else if (a == QLatin1String("--trace")) {
-            o.trace = true;
-        } else if (a == QLatin1String("--port")) {
-            if (!valeur() || !litEntier(v, o.port, 1, 50))
-                return erreurUsage(err, QStringLiteral("--port attend un numéro de voie de 1 à 50"));
-        } else if (a == QLatin1String("--baud")) {
-            if (!valeur() || !litEntier(v, o.baud, 50, 4000000))
-                return erreurUsage(err, QStringLiteral("--baud attend une vitesse en bauds (par exemple 19200)"));
         } else if (a == QLatin1String("--points")) {
-            if (!valeur() || !litEntier(v, o.points, 1, TailleVoie))
-                return erreurUsage(err, QStringLiteral("--points attend un nombre de points"));
+            if (!valeur() || !LitEntierCli(v, o.points, 1, TailleVoie))
+                return arg.erreur(QStringLiteral("--points attend un nombre de points"));
         } else if (a == QLatin1String("--lecture")) {
             if (!valeur())
                 return manque();
@@ -221,7 +190,7 @@ int litOptions(const QStringList &args, TOptionsAcquire &o, QTextStream &err)
             else if (m == QLatin1String("figer"))
                 o.lecture = 1;
             else
-                return erreurUsage(err, QStringLiteral("--lecture attend directe ou figer, pas « ") + v + QStringLiteral(" »"));
+                return arg.erreur(QStringLiteral("--lecture attend directe ou figer, pas « ") + v + QStringLiteral(" »"));
         } else if (a == QLatin1String("--enregistrement")) {
             if (!valeur())
                 return manque();
@@ -233,7 +202,7 @@ int litOptions(const QStringList &args, TOptionsAcquire &o, QTextStream &err)
             else if (m == QLatin1String("demi-periode"))
                 o.saisie.choix = xyDemiPeriode;
             else
-                return erreurUsage(err, QStringLiteral("--enregistrement attend totalite, periode ou demi-periode, pas « ")
+                return arg.erreur(QStringLiteral("--enregistrement attend totalite, periode ou demi-periode, pas « ")
                                             + v + QStringLiteral(" »"));
         } else if (a == QLatin1String("--nom1") || a == QLatin1String("--nom2") || a == QLatin1String("--signif1")
                    || a == QLatin1String("--signif2") || a == QLatin1String("--commentaire")) {
@@ -253,12 +222,12 @@ int litOptions(const QStringList &args, TOptionsAcquire &o, QTextStream &err)
             const qsizetype p1 = v.indexOf(QLatin1Char(':'));
             const qsizetype p2 = p1 < 0 ? -1 : v.indexOf(QLatin1Char(':'), p1 + 1);
             if (p2 < 0)
-                return erreurUsage(err, QStringLiteral("--parametre attend NOM:UNITE:VALEUR, pas « ") + v + QStringLiteral(" »"));
+                return arg.erreur(QStringLiteral("--parametre attend NOM:UNITE:VALEUR, pas « ") + v + QStringLiteral(" »"));
             o.saisie.parametre = TParametre{v.left(p1), v.mid(p1 + 1, p2 - p1 - 1), v.mid(p2 + 1)};
             o.parametreDonne = true;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--sortie")) {
             if (!valeur() || v.isEmpty())
-                return erreurUsage(err, QStringLiteral("L'option -o demande un nom de fichier."));
+                return arg.erreur(QStringLiteral("L'option -o demande un nom de fichier."));
             o.fichier = v;
             aFichier = true;
         } else if (a == QLatin1String("--korvalis")) {
@@ -270,16 +239,16 @@ int litOptions(const QStringList &args, TOptionsAcquire &o, QTextStream &err)
             else if (m == QLatin1String("add"))
                 o.ordre = eAdd;
             else
-                return erreurUsage(err, QStringLiteral("--korvalis attend load ou add, pas « ") + v + QStringLiteral(" »"));
+                return arg.erreur(QStringLiteral("--korvalis attend load ou add, pas « ") + v + QStringLiteral(" »"));
             o.korvalis = true;
         } else {
-            return erreurUsage(err, QStringLiteral("Option inconnue : ") + args.at(i));
+            return arg.erreur(QStringLiteral("Option inconnue : ") + arg.texte());
         }
     }
     if (aFichier && o.korvalis)
-        return erreurUsage(err, QStringLiteral("-o et --korvalis ne vont pas ensemble : choisir l'un des deux."));
+        return arg.erreur(QStringLiteral("-o et --korvalis ne vont pas ensemble : choisir l'un des deux."));
     if (!aFichier && !o.korvalis)
-        return erreurUsage(err, QStringLiteral("Où mettre la page ? -o FICHIER ou --korvalis load|add manque."));
+        return arg.erreur(QStringLiteral("Où mettre la page ? -o FICHIER ou --korvalis load|add manque."));
     return 0;
 }
 
