@@ -266,12 +266,13 @@ private:
 
 class TVueMultConsole : public IVueMultimetre {
 public:
-    explicit TVueMultConsole(TVueConsole &v) : v_(v) {}
-    void message(const QString &) override {}
+    TVueMultConsole(TVueConsole &v, QTextStream &err) : v_(v), err_(err) {}
+    void message(const QString &t) override { err_ << t << Qt::endl; }
     void pompe() override { v_.pompe(); }
 
 private:
     TVueConsole &v_;
+    QTextStream &err_;
 };
 
 } // namespace
@@ -334,7 +335,7 @@ int cliBalayage(const QStringList &args, QTextStream &out, QTextStream &err)
     TReglagesBode r;
     TVueBodeConsole vueBode(vue);
     TMesureBode mesureBode(session.echange, &vueBode);
-    TVueMultConsole vueMult(vue);
+    TVueMultConsole vueMult(vue, err);
     TInstrumentMesure instrument(&session.echange, session.rigol());
     TMultimetre multimetre(instrument, &vueMult);
     std::unique_ptr<IPointBalayage> point;
@@ -358,6 +359,7 @@ int cliBalayage(const QStringList &args, QTextStream &out, QTextStream &err)
         multimetre.MesureCB = false;
         point = std::make_unique<TPointBalayageMult>(multimetre, &vueMult);
         session.SetMode(mMult);
+        multimetre.VerifieSondes();
     }
 
     Balayage b(g, oscillo, *point, &vue);
