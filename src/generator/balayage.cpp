@@ -227,14 +227,14 @@ bool Balayage::mesurePoint(double f, QString &erreur)
     if (!attend(int(std::max<qint64>(0, AttenteStabilisation(f, attenteMinMs_) - passe))))
         return false;
     for (int r = 0;; ++r) {
-        if (!point_.mesure(erreur))
-            return false;
+        const bool mesure = point_.mesure(erreur);
         if (r == MaxReglagesVerticaux || arretDemande())
-            return true;
+            return mesure;
+        // A reading that failed on a trace off the screen is taken again on a coarser scale.
         bool change = false;
         ajusteVertical(change);
         if (!change)
-            return true;
+            return mesure;
         // The new scale shows on the next acquisition.
         if (!attend(std::max(attenteMinMs_, AttenteStabilisation(f, 0))))
             return false;

@@ -50,6 +50,7 @@ bool TPointBalayageMult::stable() const
 bool TPointBalayageMult::mesure(QString &erreur)
 {
     mesuree_ = false;
+    saturee_.fill(false);
     TVueCapture capture(vue_);
     m_.setVue(&capture);
     // Continuous update on while the cycles run: each reading is kept beside the one before
@@ -65,6 +66,12 @@ bool TPointBalayageMult::mesure(QString &erreur)
         capture.erreur.clear();
         m_.LectureVoies();
         if (m_.Graphe.ErreurLectureGlb) {
+            // A voltage that could not be read: the trace leaves the screen.
+            for (int j = 0; j <= std::clamp(m_.Graphe.DerniereVoie, 0, 4); ++j) {
+                const Tvoie &v = m_.Graphe.voie[size_t(j)];
+                if (v.erreurLecture && v.Unite == QLatin1String("V") && v.NumVoie >= 1 && v.NumVoie <= 4)
+                    saturee_[v.NumVoie] = true;
+            }
             erreur = capture.erreur.isEmpty() ? QStringLiteral("Données incorrectes") : capture.erreur;
             return false;
         }
@@ -106,8 +113,11 @@ int TPointBalayageMult::voieEfficace(int entree) const
 
 bool TPointBalayageMult::voieEcran(int n, TVoieEcran &e)
 {
+    if (n < 1 || n > 4)
+        return false;
     const int j = voieEfficace(n);
-    if (!mesuree_ || j < 0 || n < 1 || n > 4)
+    const bool saturee = saturee_[size_t(n)];
+    if (!saturee && (!mesuree_ || j < 0))
         return false;
     // The scale the cycle read: the 8 divisions' range, or one division's.
     double parDivision = NaN();
@@ -123,8 +133,8 @@ bool TPointBalayageMult::voieEcran(int n, TVoieEcran &e)
     if (!std::isfinite(parDivision) || parDivision <= 0)
         return false;
     e.calibre = parDivision;
-    e.crete = 2 * std::sqrt(2.0) * m_.Graphe.voie[size_t(j)].valeurCourante;
-    e.saturee = false;   // a trace off the screen fails the reading itself
+    e.saturee = saturee;
+    e.crete = saturee ? NaN() : 2 * std::sqrt(2.0) * m_.Graphe.voie[size_t(j)].valeurCourante;
     return true;
 }
 

@@ -7,6 +7,8 @@
 #include "generator/balayage.h"
 #include "multimeter/cycle.h"
 
+#include <array>
+
 class TPointBalayageMult : public IPointBalayage {
 public:
     // Readings tried at most for one point before it is called unstable.
@@ -16,7 +18,8 @@ public:
 
     bool mesure(QString &erreur) override;
     void enregistre() override;
-    // From the scale the cycle read and the RMS channel of that input (a sine's peak to peak).
+    // From the scale the cycle read and the RMS channel of that input (a sine's peak to peak);
+    // after a reading that failed on a voltage of that input, the input is off the screen.
     bool voieEcran(int n, TVoieEcran &e) override;
     // gain: the RMS of input 2 over the RMS of input 1; phase: the channel in degrees (NaN
     // when the graph has no such channels).
@@ -30,4 +33,5 @@ private:
     TMultimetre &m_;
     IVueMultimetre *vue_;
     bool mesuree_ = false;
+    std::array<bool, 5> saturee_{};
 };

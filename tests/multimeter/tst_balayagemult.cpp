@@ -29,6 +29,7 @@ private slots:
     void filtre_data();
     void filtre();
     void lectureImpossible();
+    void traceHorsEcran();
 
 private:
     TBancBalayage banc;
@@ -86,8 +87,8 @@ void TstBalayageMult::filtre()
     QVERIFY(!m.timerActif);
 }
 
-// A trace off the screen fails the reading: each point is tried twice, then left out with
-// the cycle's text, and nothing is recorded.
+// A trace far off the screen: the first point runs out of scale steps on its two tries and
+// is left out with the cycle's text; the second goes on from the scale reached and is taken.
 void TstBalayageMult::lectureImpossible()
 {
     constructeur = oAgilent;
@@ -95,7 +96,7 @@ void TstBalayageMult::lectureImpossible()
     TGenerateur gen;
     QString e;
     QVERIFY2(gen.ouvre(banc.ressource, TReglageGenerateur(), e), qPrintable(e));
-    banc.echange->EnvoieCommandeRapide(":CHAN1:RANG 0.08");   // 10 mV a division for 1 V peak
+    banc.echange->EnvoieCommandeRapide(":CHAN1:RANG 0.0008");   // 0.1 mV a division for 1 V peak
     TInstrumentMesure instrument(banc.echange.get(), nullptr);
     TMultimetre m(instrument);
     TPointBalayageMult point(m);
@@ -114,10 +115,38 @@ void TstBalayageMult::lectureImpossible()
     p.attenteMinMs = 0;
     const TResultatBalayage r = b.execute(p);
     QVERIFY(r.erreur.isEmpty());
-    QCOMPARE(r.points, 0);
-    QCOMPARE(r.ignorees, (QList<double>{1000, 2000}));
-    QCOMPARE(m.Graphe.NbrePoints, 0);
+    QCOMPARE(r.ignorees, QList<double>{1000});
+    QCOMPARE(r.points, 1);
+    QCOMPARE(m.Graphe.NbrePoints, 1);
     QVERIFY2(vue.etats.first().contains(QStringLiteral("CH1 saturée ?")), qPrintable(vue.etats.first()));
+}
+
+// CH1 clips (1 V peak on 8 x 0.2 V): the failed reading rescales it and the point is measured.
+void TstBalayageMult::traceHorsEcran()
+{
+    constructeur = oAgilent;
+    QVERIFY(banc.demarre("54622D", {"--generateur", "scpi"}));
+    TGenerateur gen;
+    QString e;
+    QVERIFY2(gen.ouvre(banc.ressource, TReglageGenerateur(), e), qPrintable(e));
+    banc.echange->EnvoieCommandeRapide(":CHAN1:RANG 1.6");
+    TInstrumentMesure instrument(banc.echange.get(), nullptr);
+    TMultimetre m(instrument);
+    TPointBalayageMult point(m);
+    TGenerateurBalayage g(gen);
+    TOscilloBalayage o(oAgilent, banc.echange.get(), nullptr);
+    Balayage b(g, o, point);
+    TParametresBalayage p;
+    p.debut = 500;
+    p.fin = 2000;
+    p.logarithmique = false;
+    p.nombrePoints = 2;
+    p.attenteMinMs = 0;
+    const TResultatBalayage r = b.execute(p);
+    QVERIFY2(r.ignorees.isEmpty(), qPrintable(QString::number(r.ignorees.size())));
+    QCOMPARE(r.points, 2);
+    QVERIFY(banc.echange->GetFloat(":CHAN1:RANG?") > 2.0);
+    VerifieFiltre(pointsDe(m.Graphe), 1);
 }
 
 QTEST_GUILESS_MAIN(TstBalayageMult)
