@@ -18,9 +18,9 @@ contient() { # page, what, list of words
 
 options() { grep -o -e '--[a-z][a-z0-9-]*' | sort -u; }
 
-aide_cli=$( { "$cli" --help; "$cli" acquire --help; "$cli" send --help; "$cli" multimetre --help; "$cli" bode --help; } 2>&1 )
+aide_cli=$( { "$cli" --help; "$cli" acquire --help; "$cli" send --help; "$cli" multimetre --help; "$cli" bode --help; "$cli" balayage --help; } 2>&1 )
 contient ondivar-cli.1 option $(printf '%s\n' "$aide_cli" | options)
-for commande in detect acquire send multimetre bode; do contient ondivar-cli.1 commande "$commande"; done
+for commande in detect acquire send multimetre bode balayage; do contient ondivar-cli.1 commande "$commande"; done
 
 aide_sim=$("$sim" --help --lang fr 2>&1)
 contient ondivar-sim.1 option $(printf '%s\n' "$aide_sim" | options)

@@ -218,19 +218,23 @@ bool Balayage::mesurePoint(double f, QString &erreur)
     const Tconstructeur c = osc_.constructeur();
     const double div = point_.divisionsEnregistrement() > 0 ? point_.divisionsEnregistrement() : DivisionsHorizontales(c);
     const double base = BaseDeTempsPour(f, div, periodes);
+    // The circuit settles while the time base is being set (a command without reply has its
+    // own wait): only what is left of the settling time is waited for afterwards.
+    const qint64 debut = TickClock::msecs();
     if (std::isfinite(base))
         osc_.commande(CommandeBaseDeTemps(c, base));
-    if (!attend(AttenteStabilisation(f, attenteMinMs_)))
+    const qint64 passe = TickClock::msecs() - debut;
+    if (!attend(int(std::max<qint64>(0, AttenteStabilisation(f, attenteMinMs_) - passe))))
         return false;
     for (int r = 0;; ++r) {
-        if (!point_.mesure(erreur))
-            return false;
+        const bool mesure = point_.mesure(erreur);
         if (r == MaxReglagesVerticaux || arretDemande())
-            return true;
+            return mesure;
+        // A reading that failed on a trace off the screen is taken again on a coarser scale.
         bool change = false;
         ajusteVertical(change);
         if (!change)
-            return true;
+            return mesure;
         // The new scale shows on the next acquisition.
         if (!attend(std::max(attenteMinMs_, AttenteStabilisation(f, 0))))
             return false;

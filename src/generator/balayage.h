@@ -68,8 +68,9 @@ public:
     virtual bool mesure(QString &erreur) = 0;
     // Records the point measured last, as the window's record action does.
     virtual void enregistre() = 0;
-    // Input n (1 or 2) as the last measurement saw it; false when it is not known (no
-    // vertical-scale adjustment then).
+    // Input n (1 or 2) as the last measurement saw it, a failed one included (a reading
+    // refused on a trace off the screen); false when it is not known (no vertical-scale
+    // adjustment then).
     virtual bool voieEcran(int /*n*/, TVoieEcran & /*e*/) { return false; }
     // Divisions of the time base the measurement's record spans; 0: the screen's.
     virtual double divisionsEnregistrement() const { return 0; }

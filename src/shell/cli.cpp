@@ -5,6 +5,7 @@
 #include "scope/cliacquire.h"
 #include "bode/clibode.h"
 #include "multimeter/climultimetre.h"
+#include "shell/clibalayage.h"
 #include "link/dossiers.h"
 #include "measure/unites.h"
 
@@ -50,6 +51,10 @@ void aide()
         "  multimetre [CONFIG.od] lit les mesures automatiques de l'oscilloscope une fois par\n"
         "             seconde comme la fenêtre du multimètre et peut envoyer le tableau à\n"
         "             Korvalis ; ondivar-cli multimetre --help pour ses options.\n"
+        "  balayage --generateur RESSOURCE --de F1 --a F2 (-o FICHIER | --korvalis load|add|plus)\n"
+        "             balaie la fréquence d'un générateur programmable, mesure un point\n"
+        "             Bode ou multimètre à chaque fréquence et l'écrit dès qu'il vient ;\n"
+        "             ondivar-cli balayage --help pour ses options.\n"
         "  send --ordre load|add|plus|addcol FICHIER\n"
         "             transmet un texte de transfert à Korvalis (FICHIER ou - pour\n"
         "             l'entrée standard) ; code de sortie 0 quand la macro est envoyée.\n"
@@ -127,6 +132,12 @@ int main(int argc, char **argv)
     TPilotesRigol pilotes;
     if (!args.isEmpty() && args.first() == QLatin1String("bode")) {
         const int rc = cliBode(args.mid(1), sortie(), erreurs());
+        sortie().flush();
+        erreurs().flush();
+        return rc;
+    }
+    if (!args.isEmpty() && args.first() == QLatin1String("balayage")) {
+        const int rc = cliBalayage(args.mid(1), sortie(), erreurs());
         sortie().flush();
         erreurs().flush();
         return rc;

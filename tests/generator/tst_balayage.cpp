@@ -62,7 +62,12 @@ class FauxOscillo : public IOscilloBalayage {
 public:
     FauxOscillo(Journal &j, Tconstructeur c) : j_(j), c_(c) {}
     Tconstructeur constructeur() const override { return c_; }
-    void commande(const QByteArray &c) override { j_.note(c); }
+    void commande(const QByteArray &c) override
+    {
+        j_.note(c);
+        maintenant += dureeMs;
+    }
+    qint64 dureeMs = 0;   // what each command takes (a command without reply waits)
 private:
     Journal &j_;
     Tconstructeur c_;
@@ -260,10 +265,14 @@ void TstBalayage::attente_data()
     QTest::addColumn<double>("f");
     QTest::addColumn<int>("minimum");
     QTest::addColumn<int>("attendu");
-    QTest::newRow("1 kHz: the floor") << 1000.0 << 200 << 200;
-    QTest::newRow("10 Hz: three periods") << 10.0 << 200 << 300;
-    QTest::newRow("longer floor") << 10.0 << 500 << 500;
-    QTest::newRow("7 Hz rounds up") << 7.0 << 0 << 429;
+    QTest::addColumn<int>("commande");
+    QTest::newRow("1 kHz: the floor") << 1000.0 << 200 << 200 << 0;
+    QTest::newRow("10 Hz: three periods") << 10.0 << 200 << 300 << 0;
+    QTest::newRow("longer floor") << 10.0 << 500 << 500 << 0;
+    QTest::newRow("7 Hz rounds up") << 7.0 << 0 << 429 << 0;
+    // The time the time-base command takes is settling time already spent.
+    QTest::newRow("slow command") << 1000.0 << 200 << 200 << 150;
+    QTest::newRow("command longer than the wait") << 1000.0 << 200 << 300 << 300;
 }
 
 // The wait between the new frequency and the measurement, on the sweep's own clock.
@@ -272,12 +281,15 @@ void TstBalayage::attente()
     QFETCH(double, f);
     QFETCH(int, minimum);
     QFETCH(int, attendu);
-    QCOMPARE(AttenteStabilisation(f, minimum), attendu);
+    QFETCH(int, commande);
+    if (commande == 0)
+        QCOMPARE(AttenteStabilisation(f, minimum), attendu);
 
     Horloge h;
     Journal j;
     FauxGenerateur g(j);
     FauxOscillo o(j, oAgilent);
+    o.dureeMs = commande;
     FauxPoint pt(j);
     FausseVue v;
     Balayage b(g, o, pt, &v);
