@@ -51,11 +51,14 @@ bool TArgumentsCli::entier(int &v, int min, int max)
     return valeur(texte) && LitEntierCli(texte, v, min, max);
 }
 
-int TArgumentsCli::erreur(const QString &message) const
+int ErreurUsageCli(QTextStream &err, const QString &commande, const QString &message)
 {
-    err_ << message << QStringLiteral("\n(ondivar-cli ") << commande_ << QStringLiteral(" --help pour l'aide)") << Qt::endl;
+    err << message << QStringLiteral("\n(ondivar-cli ") << (commande.isEmpty() ? QString() : commande + QLatin1Char(' '))
+        << QStringLiteral("--help pour l'aide)") << Qt::endl;
     return 2;
 }
+
+int TArgumentsCli::erreur(const QString &message) const { return ErreurUsageCli(err_, commande_, message); }
 
 int TArgumentsCli::manque() const
 {

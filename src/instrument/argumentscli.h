@@ -10,6 +10,10 @@ class QTextStream;
 // texte as an integer of min..max (spaces around allowed); valeur is left alone otherwise.
 bool LitEntierCli(const QString &texte, int &valeur, int min, int max);
 
+// Prints message and where the help is ("ondivar-cli <commande> --help", or "ondivar-cli
+// --help" without a command); answers the usage exit code 2.
+int ErreurUsageCli(QTextStream &err, const QString &commande, const QString &message);
+
 class TArgumentsCli {
 public:
     // commande names the help to point at ("acquire": "ondivar-cli acquire --help").

@@ -1,6 +1,7 @@
 // ondivar-cli: the acquisition without a display, for scripts and for checking a set-up.
 #include "drivers/pilotes.h"
 #include "export/clisend.h"
+#include "instrument/argumentscli.h"
 #include "instrument/recherchepilotes.h"
 #include "scope/cliacquire.h"
 #include "bode/clibode.h"
@@ -79,21 +80,11 @@ struct TOptions {
     QStringList reste;
 };
 
-bool litEntier(const QString &texte, int &valeur, int min, int max)
-{
-    bool ok = false;
-    const int v = texte.toInt(&ok);
-    if (!ok || v < min || v > max)
-        return false;
-    valeur = v;
-    return true;
-}
-
 int erreurOption(const QString &message)
 {
-    erreurs() << message << QStringLiteral("\n(ondivar-cli --help pour l'aide)\n");
+    const int code = ErreurUsageCli(erreurs(), QString(), message);
     erreurs().flush();
-    return 2;
+    return code;
 }
 
 int detect(const TOptions &o)
@@ -156,30 +147,22 @@ int main(int argc, char **argv)
         return rc;
     }
     TOptions o;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        auto valeur = [&](QString &v) {
-            if (i + 1 >= args.size())
-                return false;
-            v = args[++i];
-            return true;
-        };
-        QString v;
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+    TArgumentsCli arg(args, QString(), erreurs());
+    while (arg.suivant()) {
+        const QString &a = arg.nom();
+        int code = 0;
+        if (arg.commune(o.port, o.baud, o.trace, code)) {
+            if (code != 0) {
+                erreurs().flush();
+                return code;
+            }
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             aide();
             return 0;
-        } else if (a == QLatin1String("--port")) {
-            if (!valeur(v) || !litEntier(v, o.port, 1, 50))
-                return erreurOption(QStringLiteral("--port attend un numéro de voie de 1 à 50"));
-        } else if (a == QLatin1String("--baud")) {
-            if (!valeur(v) || !litEntier(v, o.baud, 50, 4000000))
-                return erreurOption(QStringLiteral("--baud attend une vitesse en bauds (par exemple 19200)"));
-        } else if (a == QLatin1String("--trace")) {
-            o.trace = true;
         } else if (o.commande.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
-            o.commande = a;
+            o.commande = arg.texte();
         } else {
-            o.reste << a;
+            o.reste << arg.texte();
         }
     }
     if (o.commande.isEmpty()) {

@@ -1,5 +1,7 @@
 #include "shell/clibalayage.h"
 
+#include "instrument/argumentscli.h"
+
 #include "bode/balayagebode.h"
 #include "bode/graphebode.h"
 #include "bode/reglagesbode.h"
@@ -69,22 +71,6 @@ void aide(QTextStream &err)
     err.flush();
 }
 
-int erreurUsage(QTextStream &err, const QString &message)
-{
-    err << message << QStringLiteral("\n(ondivar-cli balayage --help pour l'aide)") << Qt::endl;
-    return 2;
-}
-
-bool litEntier(const QString &texte, int &valeur, int min, int max)
-{
-    bool ok = false;
-    const int v = texte.trimmed().toInt(&ok);
-    if (!ok || v < min || v > max)
-        return false;
-    valeur = v;
-    return true;
-}
-
 enum class TModeBalayage { Auto, Bode, Multimetre };
 
 struct TOptionsBalayage {
@@ -104,73 +90,62 @@ struct TOptionsBalayage {
 // 0 when the options are good, otherwise the exit code (help: -1).
 int litOptions(const QStringList &args, TOptionsBalayage &o, QTextStream &err)
 {
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        QString a = args.at(i);
+    TArgumentsCli arg(args, QStringLiteral("balayage"), err);
+    while (arg.suivant()) {
+        const QString &a = arg.nom();
         QString v;
-        bool avecValeur = false;
-        const qsizetype egal = a.indexOf(QLatin1Char('='));
-        if (a.startsWith(QLatin1String("--")) && egal > 2) {
-            v = a.mid(egal + 1);
-            a = a.left(egal);
-            avecValeur = true;
-        }
-        auto valeur = [&]() {
-            if (avecValeur)
-                return true;
-            if (i + 1 >= args.size())
-                return false;
-            v = args.at(++i);
-            return true;
-        };
+        auto valeur = [&]() { return arg.valeur(v); };
         auto frequence = [&](double &f) {
             if (!valeur())
                 return false;
             f = ParseNumber(v.trimmed());
             return std::isfinite(f) && f > 0;
         };
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+        int code = 0;
+        if (arg.commune(o.port, o.baud, o.trace, code)) {
+            if (code != 0)
+                return code;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             aide(err);
             return -1;
-        } else if (a == QLatin1String("--trace")) {
-            o.trace = true;
         } else if (a == QLatin1String("--generateur")) {
             if (!valeur() || v.trimmed().isEmpty())
-                return erreurUsage(err, QStringLiteral("--generateur attend la ressource du générateur (COM3, TCPIP0::hôte::port::SOCKET…)"));
+                return arg.erreur(QStringLiteral("--generateur attend la ressource du générateur (COM3, TCPIP0::hôte::port::SOCKET…)"));
             o.generateur = v.trimmed();
         } else if (a == QLatin1String("--dialecte")) {
             if (!valeur() || !LitDialecte(v.trimmed().toLower(), o.dialecte))
-                return erreurUsage(err, QStringLiteral("--dialecte attend auto, scpi, rigol, siglent, keysight ou feeltech"));
+                return arg.erreur(QStringLiteral("--dialecte attend auto, scpi, rigol, siglent, keysight ou feeltech"));
         } else if (a == QLatin1String("--de")) {
             if (!frequence(o.p.debut))
-                return erreurUsage(err, QStringLiteral("--de attend une fréquence positive en hertz"));
+                return arg.erreur(QStringLiteral("--de attend une fréquence positive en hertz"));
             o.de = true;
         } else if (a == QLatin1String("--a")) {
             if (!frequence(o.p.fin))
-                return erreurUsage(err, QStringLiteral("--a attend une fréquence positive en hertz"));
+                return arg.erreur(QStringLiteral("--a attend une fréquence positive en hertz"));
             o.a = true;
         } else if (a == QLatin1String("--par-decade")) {
-            if (!valeur() || !litEntier(v, o.p.parDecade, 1, 1000))
-                return erreurUsage(err, QStringLiteral("--par-decade attend un nombre de points de 1 à 1000"));
+            if (!valeur() || !LitEntierCli(v, o.p.parDecade, 1, 1000))
+                return arg.erreur(QStringLiteral("--par-decade attend un nombre de points de 1 à 1000"));
         } else if (a == QLatin1String("--attente")) {
-            if (!valeur() || !litEntier(v, o.p.attenteMinMs, 0, 3600000))
-                return erreurUsage(err, QStringLiteral("--attente attend une durée en millisecondes (0 à 3600000)"));
+            if (!valeur() || !LitEntierCli(v, o.p.attenteMinMs, 0, 3600000))
+                return arg.erreur(QStringLiteral("--attente attend une durée en millisecondes (0 à 3600000)"));
         } else if (a == QLatin1String("--mode")) {
             if (!valeur())
-                return erreurUsage(err, QStringLiteral("L'option --mode demande une valeur."));
+                return arg.erreur(QStringLiteral("L'option --mode demande une valeur."));
             const QString m = v.trimmed().toLower();
             if (m == QLatin1String("bode"))
                 o.mode = TModeBalayage::Bode;
             else if (m == QLatin1String("multimetre") || m == QStringLiteral("multimètre"))
                 o.mode = TModeBalayage::Multimetre;
             else
-                return erreurUsage(err, QStringLiteral("--mode attend bode ou multimetre, pas « ") + v + QStringLiteral(" »"));
+                return arg.erreur(QStringLiteral("--mode attend bode ou multimetre, pas « ") + v + QStringLiteral(" »"));
         } else if (a == QLatin1String("-o") || a == QLatin1String("--sortie")) {
             if (!valeur() || v.trimmed().isEmpty())
-                return erreurUsage(err, QStringLiteral("-o attend un nom de fichier"));
+                return arg.erreur(QStringLiteral("-o attend un nom de fichier"));
             o.fichier = v;
         } else if (a == QLatin1String("--korvalis")) {
             if (!valeur())
-                return erreurUsage(err, QStringLiteral("L'option --korvalis demande une valeur."));
+                return arg.erreur(QStringLiteral("L'option --korvalis demande une valeur."));
             const QString m = v.toLower();
             if (m == QLatin1String("load"))
                 o.choix = 0;
@@ -179,28 +154,22 @@ int litOptions(const QStringList &args, TOptionsBalayage &o, QTextStream &err)
             else if (m == QLatin1String("plus"))
                 o.choix = 2;
             else
-                return erreurUsage(err, QStringLiteral("--korvalis attend load, add ou plus, pas « ") + v + QStringLiteral(" »"));
+                return arg.erreur(QStringLiteral("--korvalis attend load, add ou plus, pas « ") + v + QStringLiteral(" »"));
             o.korvalis = true;
-        } else if (a == QLatin1String("--port")) {
-            if (!valeur() || !litEntier(v, o.port, 1, 50))
-                return erreurUsage(err, QStringLiteral("--port attend un numéro de voie de 1 à 50"));
-        } else if (a == QLatin1String("--baud")) {
-            if (!valeur() || !litEntier(v, o.baud, 50, 4000000))
-                return erreurUsage(err, QStringLiteral("--baud attend une vitesse en bauds (par exemple 19200)"));
         } else {
-            return erreurUsage(err, QStringLiteral("Option inconnue : ") + args.at(i));
+            return arg.erreur(QStringLiteral("Option inconnue : ") + arg.texte());
         }
     }
     if (o.generateur.isEmpty())
-        return erreurUsage(err, QStringLiteral("--generateur est obligatoire"));
+        return arg.erreur(QStringLiteral("--generateur est obligatoire"));
     if (!o.de || !o.a)
-        return erreurUsage(err, QStringLiteral("--de et --a sont obligatoires"));
+        return arg.erreur(QStringLiteral("--de et --a sont obligatoires"));
     if (o.fichier.isEmpty() && !o.korvalis)
-        return erreurUsage(err, QStringLiteral("-o FICHIER ou --korvalis est obligatoire"));
+        return arg.erreur(QStringLiteral("-o FICHIER ou --korvalis est obligatoire"));
     o.p.logarithmique = true;
     QString e;
     if (FrequencesBalayage(o.p, e).empty())
-        return erreurUsage(err, e);
+        return arg.erreur(e);
     return 0;
 }
 
