@@ -1,4 +1,5 @@
 #include "bode/clibode.h"
+#include "instrument/commandecli.h"
 
 #include "instrument/argumentscli.h"
 
@@ -136,26 +137,12 @@ int cliBode(const QStringList &args, QTextStream &out, QTextStream &err)
     if (rc != 0)
         return rc < 0 ? 0 : rc;
 
-    TDialogueFlux d(err);
-    TDialogueTemporaire garde(&d);
-    TSessionInstrument noyau;
-    TVueMuette vue;
-    noyau.setVue(&vue);
-    noyau.DetectionLigneDeCommande(o.port, o.baud, o.trace);
-
-    auto fin = [&](int code) {
-        const QString fichiers = noyau.FinLigneDeCommande();
-        if (!fichiers.isEmpty())
-            err << fichiers << Qt::endl;
-        err.flush();
-        out.flush();
-        return code;
-    };
-    if (!noyau.instrumentDetecte()) {
-        err << vue.titre << Qt::endl;
+    TCommandeCli commande(out, err);
+    TSessionInstrument &noyau = commande.session;
+    auto fin = [&](int code) { return commande.fin(code); };
+    if (!commande.detecte(o.port, o.baud, o.trace))
         return fin(1);
-    }
-    const bool bode = constructeur == oSefram || constructeur == oFI || (constructeur == oGoodWill && modeleGDS != 2);
+    const bool bode = ModeBode(constructeur, modeleGDS);
     if (!bode) {
         err << QStringLiteral("« bode » mesure avec les oscilloscopes Sefram, Francaise d'Instrumentation et "
                               "GoodWill/Instek GDS800/GDS1000 ; ")

@@ -1,4 +1,5 @@
 #include "multimeter/climultimetre.h"
+#include "instrument/commandecli.h"
 
 #include "instrument/argumentscli.h"
 
@@ -183,28 +184,12 @@ int cliMultimetre(const QStringList &args, QTextStream &out, QTextStream &err)
         return 1;
     }
 
-    TDialogueFlux d(err);
-    TDialogueTemporaire garde(&d);
-    TSessionInstrument session;
-    TVueMuette vueDetection;
-    TRecherchePilotes recherche;
-    session.setVue(&vueDetection);
-    session.setRechercheRigol(&recherche);
-    session.DetectionLigneDeCommande(o.port, o.baud, o.trace);
-
-    auto fin = [&](int code) {
-        const QString fichiers = session.FinLigneDeCommande();
-        if (!fichiers.isEmpty())
-            err << fichiers << Qt::endl;
-        out.flush();
-        err.flush();
-        return code;
-    };
-    if (!session.instrumentDetecte()) {
-        err << vueDetection.titre << Qt::endl;
+    TCommandeCli commande(out, err);
+    TSessionInstrument &session = commande.session;
+    auto fin = [&](int code) { return commande.fin(code); };
+    if (!commande.detecte(o.port, o.baud, o.trace))
         return fin(1);
-    }
-    if (constructeur == oSefram || constructeur == oFI || (constructeur == oGoodWill && modeleGDS != 2)) {
+    if (ModeBode(constructeur, modeleGDS)) {
         err << session.IdentiteScope << QStringLiteral(" (") << NomConstructeur(constructeur)
             << QStringLiteral(") offre le mode Bode au lieu du multimètre.") << Qt::endl;
         return fin(1);

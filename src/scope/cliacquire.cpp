@@ -1,4 +1,5 @@
 #include "scope/cliacquire.h"
+#include "instrument/commandecli.h"
 
 #include "instrument/argumentscli.h"
 
@@ -357,34 +358,17 @@ int acquiertRigol(TSessionInstrument &noyau, const TOptionsAcquire &o, QTextStre
 
 int cliAcquire(const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    Q_UNUSED(out);
     TOptionsAcquire o;
     const int rc = litOptions(args, o, err);
     if (rc != 0)
         return rc < 0 ? 0 : rc;
 
-    TDialogueFlux d(err);
-    TDialogueTemporaire garde(&d);
     TPilotesAuBesoin pilotes;
-    TSessionInstrument noyau;
-    TVueMuette vue;
-    TRecherchePilotes recherche;
-    noyau.setVue(&vue);
-    noyau.setRechercheRigol(&recherche);
-    noyau.DetectionLigneDeCommande(o.port, o.baud, o.trace);
-
-    auto fin = [&](int code) {
-        const QString fichiers = noyau.FinLigneDeCommande();
-        if (!fichiers.isEmpty())
-            err << fichiers << Qt::endl;
-        err.flush();
-        return code;
-    };
-
-    if (!noyau.instrumentDetecte()) {
-        err << vue.titre << Qt::endl;
+    TCommandeCli commande(out, err);
+    TSessionInstrument &noyau = commande.session;
+    auto fin = [&](int code) { return commande.fin(code); };
+    if (!commande.detecte(o.port, o.baud, o.trace))
         return fin(1);
-    }
     if (lectureParPiloteRigol(constructeur))
         return fin(acquiertRigol(noyau, o, err));
     if (!estSerie(constructeur)) {

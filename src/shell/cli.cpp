@@ -2,6 +2,7 @@
 #include "drivers/pilotes.h"
 #include "export/clisend.h"
 #include "instrument/argumentscli.h"
+#include "instrument/commandecli.h"
 #include "instrument/recherchepilotes.h"
 #include "scope/cliacquire.h"
 #include "bode/clibode.h"
@@ -89,27 +90,15 @@ int erreurOption(const QString &message)
 
 int detect(const TOptions &o)
 {
-    TSessionInstrument session;
-    TVueMuette vue;
-    TRecherchePilotes recherche;
-    session.setVue(&vue);
-    session.setRechercheRigol(&recherche);
-    session.DetectionLigneDeCommande(o.port, o.baud, o.trace);
-    const bool trouve = session.instrumentDetecte();
-    if (trouve) {
-        sortie() << "constructeur=" << nomsConstructeurs[int(constructeur)] << '\n'
-                 << "IdentiteScope=" << session.IdentiteScope << '\n'
-                 << "modeleGDS=" << modeleGDS << '\n'
-                 << "connect=" << nomsConnect[int(session.connect)] << '\n';
-        sortie().flush();
-    } else {
-        erreurs() << vue.titre << '\n';
-    }
-    const QString fichiers = session.FinLigneDeCommande();
-    if (!fichiers.isEmpty())
-        erreurs() << fichiers << '\n';
-    erreurs().flush();
-    return trouve ? 0 : 1;
+    TCommandeCli commande(sortie(), erreurs());
+    if (!commande.detecte(o.port, o.baud, o.trace))
+        return commande.fin(1);
+    const TSessionInstrument &session = commande.session;
+    sortie() << "constructeur=" << nomsConstructeurs[int(constructeur)] << '\n'
+             << "IdentiteScope=" << session.IdentiteScope << '\n'
+             << "modeleGDS=" << modeleGDS << '\n'
+             << "connect=" << nomsConnect[int(session.connect)] << '\n';
+    return commande.fin(0);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "shell/clibalayage.h"
+#include "instrument/commandecli.h"
 
 #include "instrument/argumentscli.h"
 
@@ -253,27 +254,12 @@ int cliBalayage(const QStringList &args, QTextStream &out, QTextStream &err)
     if (rc != 0)
         return rc < 0 ? 0 : rc;
 
-    TDialogueFlux d(err);
-    TDialogueTemporaire garde(&d);
-    TSessionInstrument session;
-    TVueMuette vueDetection;
-    TRecherchePilotes recherche;
-    session.setVue(&vueDetection);
-    session.setRechercheRigol(&recherche);
-    session.DetectionLigneDeCommande(o.port, o.baud, o.trace);
-    auto fin = [&](int code) {
-        const QString fichiers = session.FinLigneDeCommande();
-        if (!fichiers.isEmpty())
-            err << fichiers << Qt::endl;
-        out.flush();
-        err.flush();
-        return code;
-    };
-    if (!session.instrumentDetecte()) {
-        err << vueDetection.titre << Qt::endl;
+    TCommandeCli commande(out, err);
+    TSessionInstrument &session = commande.session;
+    auto fin = [&](int code) { return commande.fin(code); };
+    if (!commande.detecte(o.port, o.baud, o.trace))
         return fin(1);
-    }
-    const bool modeBode = constructeur == oSefram || constructeur == oFI || (constructeur == oGoodWill && modeleGDS != 2);
+    const bool modeBode = ModeBode(constructeur, modeleGDS);
     if (o.mode == TModeBalayage::Auto)
         o.mode = modeBode ? TModeBalayage::Bode : TModeBalayage::Multimetre;
     if ((o.mode == TModeBalayage::Bode) != modeBode) {

@@ -1,5 +1,6 @@
 #include "shell/noyau.h"
 
+#include "instrument/commandecli.h"
 #include "link/dossiers.h"
 #include "measure/unites.h"
 
@@ -19,17 +20,9 @@ TFenetre FenetreOscillo(Tconstructeur c)
 
 TFenetre FenetreMultimetre(Tconstructeur c, int modele)
 {
-    switch (c) {
-    case oNone:
+    if (c == oNone)
         return TFenetre::aucune;
-    case oSefram:
-    case oFI:
-        return TFenetre::bode;
-    case oGoodWill:
-        return modele == 2 ? TFenetre::multimetre : TFenetre::bode;
-    default:
-        return TFenetre::multimetre;
-    }
+    return ModeBode(c, modele) ? TFenetre::bode : TFenetre::multimetre;
 }
 
 Tmode ModeMultimetre(Tconstructeur c, int modele)
