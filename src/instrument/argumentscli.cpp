@@ -65,6 +65,24 @@ int TArgumentsCli::manque() const
     return erreur(QStringLiteral("L'option ") + nom_ + QStringLiteral(" demande une valeur."));
 }
 
+int TArgumentsCli::choixKorvalis(int &choix, bool avecPlus)
+{
+    QString v;
+    if (!valeur(v))
+        return manque();
+    const QString m = v.toLower();
+    if (m == QLatin1String("load"))
+        choix = 0;
+    else if (m == QLatin1String("add"))
+        choix = 1;
+    else if (avecPlus && m == QLatin1String("plus"))
+        choix = 2;
+    else
+        return erreur(QStringLiteral("--korvalis attend ") + (avecPlus ? QStringLiteral("load, add ou plus") : QStringLiteral("load ou add"))
+                      + QStringLiteral(", pas « ") + v + QStringLiteral(" »"));
+    return 0;
+}
+
 bool TArgumentsCli::commune(int &port, int &baud, bool &trace, int &code)
 {
     code = 0;

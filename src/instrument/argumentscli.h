@@ -36,6 +36,10 @@ public:
     // "L'option X demande une valeur."
     int manque() const;
 
+    // The value of --korvalis: load, add and, when avecPlus, plus, in any letter case, as the
+    // page dialog's choice 0, 1 or 2. Answers 0, or 2 after the message of a bad value.
+    int choixKorvalis(int &choix, bool avecPlus = true);
+
     // --port N, --baud B, --trace. True when the argument is one of them: code is then 0, or
     // 2 after the message of a bad value.
     bool commune(int &port, int &baud, bool &trace, int &code);

@@ -125,17 +125,8 @@ int litOptions(const QStringList &args, TOptionsMult &o, QTextStream &err)
             if (!valeur() || !LitEntierCli(v, o.points, 1, NbrePointsMax))
                 return arg.erreur(QStringLiteral("--points attend un nombre de lectures de 1 à 256"));
         } else if (a == QLatin1String("--korvalis")) {
-            if (!valeur())
-                return manque();
-            const QString m = v.toLower();
-            if (m == QLatin1String("load"))
-                o.choix = 0;
-            else if (m == QLatin1String("add"))
-                o.choix = 1;
-            else if (m == QLatin1String("plus"))
-                o.choix = 2;
-            else
-                return arg.erreur(QStringLiteral("--korvalis attend load, add ou plus, pas « ") + v + QStringLiteral(" »"));
+            if (const int code = arg.choixKorvalis(o.choix); code != 0)
+                return code;
             o.korvalis = true;
         } else if (a == QLatin1String("--commentaire")) {
             if (!valeur())

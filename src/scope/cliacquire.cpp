@@ -232,15 +232,10 @@ int litOptions(const QStringList &args, TOptionsAcquire &o, QTextStream &err)
             o.fichier = v;
             aFichier = true;
         } else if (a == QLatin1String("--korvalis")) {
-            if (!valeur())
-                return manque();
-            const QString m = v.toLower();
-            if (m == QLatin1String("load"))
-                o.ordre = eLoad;
-            else if (m == QLatin1String("add"))
-                o.ordre = eAdd;
-            else
-                return arg.erreur(QStringLiteral("--korvalis attend load ou add, pas « ") + v + QStringLiteral(" »"));
+            int choix = 0;
+            if (const int code = arg.choixKorvalis(choix, false); code != 0)
+                return code;
+            o.ordre = choix == 0 ? eLoad : eAdd;
             o.korvalis = true;
         } else {
             return arg.erreur(QStringLiteral("Option inconnue : ") + arg.texte());

@@ -145,17 +145,8 @@ int litOptions(const QStringList &args, TOptionsBalayage &o, QTextStream &err)
                 return arg.erreur(QStringLiteral("-o attend un nom de fichier"));
             o.fichier = v;
         } else if (a == QLatin1String("--korvalis")) {
-            if (!valeur())
-                return arg.erreur(QStringLiteral("L'option --korvalis demande une valeur."));
-            const QString m = v.toLower();
-            if (m == QLatin1String("load"))
-                o.choix = 0;
-            else if (m == QLatin1String("add"))
-                o.choix = 1;
-            else if (m == QLatin1String("plus"))
-                o.choix = 2;
-            else
-                return arg.erreur(QStringLiteral("--korvalis attend load, add ou plus, pas « ") + v + QStringLiteral(" »"));
+            if (const int code = arg.choixKorvalis(o.choix); code != 0)
+                return code;
             o.korvalis = true;
         } else {
             return arg.erreur(QStringLiteral("Option inconnue : ") + arg.texte());
