@@ -52,6 +52,7 @@ bool stats(TEchange &e, qint64 &rx, qint64 &tx)
 bool mesure(const Cas &c)
 {
     QProcess sim;
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     sim.start(ONDIVAR_SIM_EXE, {"--model", c.modele, "--baud", QString::number(Baud), "--filtre", "1000", "--ch1",
                                 "sine,1,1000,0,0", "--autoset"});
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
@@ -88,6 +89,10 @@ bool mesure(const Cas &c)
     const bool ok = m.Mesure(1);
     const double duree = double(t.nsecsElapsed()) * 1e-9;
     const qint64 vidage1 = echange.dureeVidages();
+    // The block's own line end may still be on its way: left to come and dropped, so that
+    // it is not taken for the counters' reply.
+    QThread::msleep(30);
+    port.FlushInBuffer();
     if (!stats(echange, rx1, tx1)) {
         std::fprintf(stderr, "%s: *SIMSTAT? unanswered after the measurement\n", c.nom);
         sim.kill();

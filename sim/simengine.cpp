@@ -86,6 +86,7 @@ bool SimFaults::add(const QString &text, QString *error)
         }
         if (name == "silence" && value.isEmpty()) silence = true;
         else if (name == "late" && !value.isEmpty() && n >= 0) lateMs = n;
+        else if (name == "lflate" && !value.isEmpty() && n > 0) lfLateMs = n;
         else if (name == "noterm" && value.isEmpty()) noterm = true;
         else if (name == "noise" && n >= 0) noise = value.isEmpty() ? 8 : n;
         else if (name == "truncate" && value.isEmpty()) truncate = true;
@@ -249,6 +250,16 @@ void SimEngine::push(SimReply r)
 {
     r.delayMs += lineDelayMs_;
     txBytes += r.bytes.size();
+    if (faults_.lfLateMs > 0 && faultActive() && r.bytes.endsWith("\r\n") && !r.hangup) {
+        // The CR goes out with the reply, its LF a while later.
+        r.bytes.chop(1);
+        SimReply lf;
+        lf.bytes = "\n";
+        lf.delayMs = r.delayMs + faults_.lfLateMs;
+        out_->push_back(r);
+        out_->push_back(lf);
+        return;
+    }
     out_->push_back(r);
 }
 

@@ -34,6 +34,7 @@ struct SimSignal {
 struct SimFaults {
     bool silence = false;
     int lateMs = 0;
+    int lfLateMs = 0;        // the LF of a reply's CR LF held back that long after the CR
     bool noterm = false;
     int noise = 0;
     bool truncate = false;

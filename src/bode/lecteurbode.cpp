@@ -3,14 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 // Bytes of the fixed header skipped before the samples.
 constexpr int TailleEnTeteFixe = 14;
 }
 
-void TLecteurBode::arme(Tconstructeur c, TvoieOscBode *v)
+void TLecteurBode::arme(Tconstructeur c, TvoieOscBode *v, bool sauteLF)
 {
+    sauteLF_ = sauteLF;
     format_ = formatDe(c);
     poidsFortDabord_ = c == oGoodWill;
     voie_ = v;
@@ -47,6 +49,8 @@ void TLecteurBode::octet(quint8 c)
 void TLecteurBode::octetFixe(quint8 c)
 {
     if (AcqFaite)
+        return;
+    if (NbreCourant == 0 && std::exchange(sauteLF_, false) && c == '\n')
         return;
     ++NbreCourant;
     const qint64 k = NbreCourant - TailleEnTeteFixe;

@@ -32,8 +32,10 @@ public:
     static TFormat formatDe(Tconstructeur c) { return c == oGoodWill || c == oFI ? blocCompte : enTeteFixe; }
 
     // Arms the reader of maker c for buffer v (not owned; it must outlive the read):
-    // state atDiese, counters and flags cleared, the buffer's samples set to 0.
-    void arme(Tconstructeur c, TvoieOscBode *v);
+    // state atDiese, counters and flags cleared, the buffer's samples set to 0. sauteLF: the
+    // last reply's LF may still come; a LF as the very first byte is then not counted in the
+    // fixed header (the counted block finds its "#" anyway).
+    void arme(Tconstructeur c, TvoieOscBode *v, bool sauteLF = false);
     // One received byte.
     void octet(quint8 c);
     // A run of bytes.
@@ -66,4 +68,5 @@ private:
     bool poidsFortDabord_ = false;
     TvoieOscBode *voie_ = nullptr;
     bool mort_ = false;
+    bool sauteLF_ = false;
 };

@@ -105,10 +105,12 @@ bool TMesureBode::acquiertVoie(int n)
     v.increment = IncrementVoie(echelle(echange_, ":CHAN" + chiffre + ":SCAL?"));
 
     // A byte left on the line (the end of the last reply) would be counted by the fixed-header
-    // reader: the read starts from a clean line.
+    // reader: the read starts from a clean line, and the LF of the scale's CR LF, when it has
+    // not come yet, is not taken for the block's first byte.
+    const bool lfEnRetard = echange_.lfEnAttente();
     port_.FlushInBuffer();
     lecteur.Deltat = calcul.Deltat;
-    lecteur.arme(constructeur, &v);
+    lecteur.arme(constructeur, &v, lfEnRetard);
     installe();
     dureePauses_ += 100;
     echange_.EnvoieCommandeSimple(constructeur == oGoodWill ? ":ACQ" + chiffre + ":MEM" : ":ACQ" + chiffre + ":POIN");

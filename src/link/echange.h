@@ -49,6 +49,10 @@ public:
     // Reads one reply line within 18 × duree ticks; answers whether it was completed.
     bool LitReponse(int duree, QByteArray &reponse);
 
+    // True when the last reply ended with a CR whose LF has not come yet: a reader that takes
+    // what follows byte by byte may see that LF first.
+    bool lfEnAttente() const { return lfAttendu_; }
+
     // Milliseconds spent so far in the flush waits (the tick left for stragglers), for the benchmarks.
     qint64 dureeVidages() const { return dureeVidages_; }
 

@@ -63,20 +63,27 @@ private slots:
     void enTeteFixe_data()
     {
         QTest::addColumn<int>("pas");
-        QTest::newRow("byte by byte") << 1;
-        QTest::newRow("odd pieces") << 7;
-        QTest::newRow("all at once") << 100000;
+        QTest::addColumn<bool>("sauteLF");
+        QTest::addColumn<QByteArray>("avant");
+        QTest::newRow("byte by byte") << 1 << false << QByteArray();
+        QTest::newRow("odd pieces") << 7 << false << QByteArray();
+        QTest::newRow("all at once") << 100000 << false << QByteArray();
+        // The LF of the last reply's CR LF, come after the flush, is not a header byte.
+        QTest::newRow("late LF") << 1 << true << QByteArray("\n");
+        QTest::newRow("late LF awaited, none came") << 7 << true << QByteArray();
     }
     // 14 bytes skipped, samples low byte first and signed into indices 1 to 500,
     // complete at the last byte, later bytes ignored.
     void enTeteFixe()
     {
         QFETCH(int, pas);
+        QFETCH(bool, sauteLF);
+        QFETCH(QByteArray, avant);
         TvoieOscBode v;
         v.Valeur[0] = v.Valeur[501] = 77;   // left from an earlier read
         TLecteurBode l;
-        l.arme(oSefram, &v);
-        const QByteArray b = blocFixe();
+        l.arme(oSefram, &v, sauteLF);
+        const QByteArray b = avant + blocFixe();
         donne(l, b.left(b.size() - 1), pas);
         QVERIFY(!l.AcqFaite);
         l.lit(b.constData() + b.size() - 1, 1);

@@ -73,6 +73,13 @@ private slots:
                                 << QStringLiteral(":ACQ1:POIN");
         QTest::newRow("Sefram 5150") << int(oSefram) << 0 << (QStringList{"--model", "5150"} + kCoude)
                                      << QStringLiteral(":ACQ1:POIN");
+        // The LF of each CR LF comes after the program has taken the reply at its CR.
+        QTest::newRow("Sefram 5150, late LF")
+            << int(oSefram) << 0 << (QStringList{"--model", "5150", "--fault", "lflate=5"} + kCoude)
+            << QStringLiteral(":ACQ1:POIN");
+        QTest::newRow("GoodWill GDS-1102, late LF")
+            << int(oGoodWill) << 1 << (QStringList{"--model", "GDS-1102", "--fault", "lflate=5"} + kCoude)
+            << QStringLiteral(":ACQ1:MEM");
     }
     void filtreAuCoude()
     {
