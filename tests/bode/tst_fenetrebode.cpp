@@ -425,19 +425,31 @@ private slots:
         session->VoieSerie.setOpen(false);
     }
 
-    // A generator that does not answer: its message names it, nothing is recorded.
+    // A generator that does not answer, or stops answering: its message names it, the points
+    // measured before stay.
+    void balayageGenerateurMuet_data()
+    {
+        QTest::addColumn<QString>("defaut");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QString>("debut");   // of the message
+        QTest::newRow("silent") << "silence" << 0 << "Le générateur ";
+        QTest::newRow("silent from the third frequency") << "silence-apres=3" << 2 << "Balayage interrompu : Le générateur ";
+    }
     void balayageGenerateurMuet()
     {
-        QVERIFY(banc->demarreSimGenerateur(BancGenerateur + QStringList{"--generateur-defaut", "silence"}));
+        QFETCH(QString, defaut);
+        QFETCH(int, points);
+        QFETCH(QString, debut);
+        QVERIFY(banc->demarreSimGenerateur(BancGenerateur + QStringList{"--generateur-defaut", defaut}));
         session->Detecte();
         TBodeForm w;
         w.executeDialogue = balayage(banc->generateur, "100", "10k", 5);
         w.BalayageBtn->click();
         QCOMPARE(note.messages.size(), 1);
-        QVERIFY2(note.messages.first().contains(banc->generateur) && note.messages.first().contains("ne répond pas"),
-                 qPrintable(note.messages.first()));
-        QCOMPARE(w.LabelEtat->text(), note.messages.first());
-        QCOMPARE(w.Graphe.NbrePoints, 0);
+        const QString &m = note.messages.first();
+        QVERIFY2(m.startsWith(debut) && m.contains(banc->generateur) && m.contains("ne répond pas"), qPrintable(m));
+        QVERIFY2(w.LabelEtat->text().contains(m.mid(m.indexOf(QStringLiteral("Le générateur")))), qPrintable(w.LabelEtat->text()));
+        QCOMPARE(w.Graphe.NbrePoints, points);
         QVERIFY(barre(w)->isHidden());
         QVERIFY(w.EnregistreBtn->isEnabled() && !w.StopBtn->isEnabled());
         session->VoieSerie.setOpen(false);
