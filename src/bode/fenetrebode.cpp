@@ -1,5 +1,6 @@
 #include "bode/fenetrebode.h"
 
+#include "bode/balayagebode.h"
 #include "bode/graphebode.h"
 #include "bode/reglagesbode.h"
 #include "bode/voiebodedlg.h"
@@ -7,6 +8,8 @@
 #include "export/formedde.h"
 #include "export/groupechoix.h"
 #include "export/page.h"
+#include "generator/balayagedlg.h"
+#include "generator/balayagefenetre.h"
 #include "instrument/session.h"
 #include "link/echange.h"
 #include "link/parsenumber.h"
@@ -25,6 +28,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QProgressBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -118,6 +122,21 @@ QIcon image(int indice)
         p.setBrush(QColor(40, 40, 40));
         p.drawEllipse(QPointF(11, 10), 1, 1);
         break;
+    case 10: {   // sweep: a sine whose period shortens, and the arrow of the frequency
+        p.setPen(QPen(QColor(30, 90, 200), 2));
+        QPainterPath c;
+        c.moveTo(2, 10);
+        for (double x = 2; x <= 18; x += 0.25) {
+            const double t = (x - 2) / 16;
+            c.lineTo(x, 10 - 6 * std::sin(2 * M_PI * (1.2 * t + 2.2 * t * t)));
+        }
+        p.drawPath(c);
+        p.setPen(QPen(QColor(40, 40, 40), 1));
+        p.setBrush(QColor(40, 40, 40));
+        p.drawLine(QPointF(3, 18.5), QPointF(15, 18.5));
+        p.drawPolygon(QPolygonF({QPointF(19, 18.5), QPointF(15, 16.5), QPointF(15, 20.5)}));
+        break;
+    }
     case 8:   // continuous, up
     case 9:   // continuous, down
         p.setPen(QPen(QColor(60, 60, 60), 1));
@@ -195,7 +214,10 @@ TBodeForm::TBodeForm(QWidget *parent) : QWidget(parent, Qt::Window)
     ExitBtn = bouton(this, "ExitBtn", QStringLiteral("Quitter"), 7, QStringLiteral("|Fin du mode diagramme de Bode"));
     ContinuBtn = bouton(this, "ContinuBtn", QStringLiteral("On/Off"), 8, QStringLiteral("Mesure en continu"));
     ContinuBtn->setCheckable(true);
-    for (QToolButton *b : {EnregistreBtn, StopBtn, UndoBtn, ResetDataBtn, AddDataBtn, RegSaveBtn, ExitBtn, ContinuBtn})
+    BalayageBtn = bouton(this, "BalayageBtn", QStringLiteral("Balayage"), 10,
+                         QStringLiteral("Balayage|Balayage automatique en fréquence avec un générateur programmable"));
+    for (QToolButton *b : {EnregistreBtn, StopBtn, UndoBtn, ResetDataBtn, AddDataBtn, RegSaveBtn, ExitBtn, ContinuBtn,
+                           BalayageBtn})
         barre->addWidget(b);
     barre->addStretch();
     racine->addLayout(barre);
@@ -270,6 +292,41 @@ TBodeForm::TBodeForm(QWidget *parent) : QWidget(parent, Qt::Window)
     racine->addWidget(Oscillo, 3);
     racine->addWidget(PaintBox1, 2);
 
+    // The sweep: its status bar appears with the first sweep and keeps its last text.
+    balayage_ = new TBalayageFenetre(this);
+    BarreEtat = new QWidget(this);
+    BarreEtat->setObjectName(QStringLiteral("BarreEtat"));
+    auto *etat = new QHBoxLayout(BarreEtat);
+    etat->setContentsMargins(0, 0, 0, 0);
+    LabelEtat = new QLabel(BarreEtat);
+    LabelEtat->setObjectName(QStringLiteral("LabelEtat"));
+    LabelEtat->setFrameShape(QFrame::Panel);
+    LabelEtat->setFrameShadow(QFrame::Sunken);
+    LabelEtat->setMinimumWidth(100);
+    LabelEtat->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    etat->addWidget(LabelEtat, 1);
+    etat->addWidget(balayage_->barre());
+    BarreEtat->hide();
+    racine->addWidget(BarreEtat);
+    balayage_->texteEtat = [this](const QString &t) {
+        LabelEtat->setText(t);
+        LabelEtat->setToolTip(t);
+    };
+    balayage_->pointEnregistre = [this] {
+        Oscillo->update();
+        majBoutons();
+    };
+    balayage_->pompeFenetre = [this] { pompe(); };
+    balayage_->etatChange = [this](bool enCours) {
+        if (enCours) {
+            arreteContinu();
+            BarreEtat->show();
+        }
+        NumVoieRG->setEnabled(!enCours);
+        StopBtn->setEnabled(enCours);
+        majBoutons();
+    };
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -284,6 +341,7 @@ TBodeForm::TBodeForm(QWidget *parent) : QWidget(parent, Qt::Window)
     majBoutons();
 
     connect(EnregistreBtn, &QToolButton::clicked, this, &TBodeForm::EnregistreBtnClick);
+    connect(BalayageBtn, &QToolButton::clicked, this, &TBodeForm::BalayageBtnClick);
     connect(StopBtn, &QToolButton::clicked, this, &TBodeForm::StopBtnClick);
     connect(UndoBtn, &QToolButton::clicked, this, &TBodeForm::UndoBtnClick);
     connect(ResetDataBtn, &QToolButton::clicked, this, &TBodeForm::ResetDataBtnClick);
@@ -410,11 +468,15 @@ void TBodeForm::FormActivate()
 void TBodeForm::majBoutons()
 {
     const int n = Graphe.NbrePoints;
-    EnregistreBtn->setEnabled(n < NbrePointsBode);
+    // During a sweep the points are the sweep's: nothing else records or removes them.
+    const bool libre = !balayageEnCours();
+    EnregistreBtn->setEnabled(libre && n < NbrePointsBode);
     UndoBtn->setVisible(n >= 1);
     ResetDataBtn->setVisible(n >= 1);
     AddDataBtn->setVisible(n >= 2);
     RegSaveBtn->setVisible(n >= 4);
+    for (QToolButton *b : {UndoBtn, ResetDataBtn, AddDataBtn, RegSaveBtn, ContinuBtn, BalayageBtn})
+        b->setEnabled(libre);
 }
 
 void TBodeForm::afficheErreur(const QString &texte)
@@ -425,7 +487,7 @@ void TBodeForm::afficheErreur(const QString &texte)
 
 void TBodeForm::effaceErreur() { PanelErreur->hide(); }
 
-void TBodeForm::stopActif(bool actif) { StopBtn->setEnabled(actif); }
+void TBodeForm::stopActif(bool actif) { StopBtn->setEnabled(actif || balayageEnCours()); }
 
 void TBodeForm::arreteContinu()
 {
@@ -581,6 +643,12 @@ void TBodeForm::EnregistreBtnClick()
 
 void TBodeForm::StopBtnClick()
 {
+    if (balayageEnCours()) {
+        // The sweep ends after the exchange in progress; the instrument is not reset.
+        balayage_->arrete();
+        StopBtn->setEnabled(false);
+        return;
+    }
     arretAcquisition = true;
     StopBtn->setEnabled(false);
     arreteContinu();
@@ -702,6 +770,34 @@ void TBodeForm::logCBClick()
     Oscillo->update();
 }
 
+bool TBodeForm::balayageEnCours() const { return balayage_ && balayage_->enCours(); }
+
+void TBodeForm::BalayageBtnClick()
+{
+    if (balayageEnCours() || mesure_->mesureEnCours())
+        return;
+    arreteContinu();
+    TReglagesBalayage r;
+    if (!balayage_->demande(r, [this](TBalayageDlg &d) { return execute(&d); }))
+        return;
+    lanceBalayage(r);
+}
+
+void TBodeForm::lanceBalayage(const TReglagesBalayage &r)
+{
+    if (balayageEnCours() || mesure_->mesureEnCours())
+        return;
+    arreteContinu();
+    TPointBalayageBode point(*mesure_, Graphe, NumVoieRG->itemIndex() == 1 ? 2 : 1, this);
+    balayage_->execute(r, constructeur, &session().echange, session().rigol(), point);
+    Oscillo->update();
+    majBoutons();
+    if (fermerApresBalayage_) {
+        fermerApresBalayage_ = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
 // ---------------------------------------------------------------- events
 
 bool TBodeForm::eventFilter(QObject *obj, QEvent *e)
@@ -712,7 +808,8 @@ bool TBodeForm::eventFilter(QObject *obj, QEvent *e)
             EnregistreBtnClick();
             return true;
         }
-    } else if (e->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton) {
+    } else if (e->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton
+               && !balayageEnCours()) {
         if (obj == GroupBox2 || obj == LabelGain) {
             GainClick();
             return true;
@@ -751,6 +848,14 @@ bool TBodeForm::event(QEvent *e)
 
 void TBodeForm::closeEvent(QCloseEvent *e)
 {
+    if (balayageEnCours()) {
+        // The sweep stops first; the window closes once it has returned.
+        balayage_->arrete();
+        mesure_->forceArret();
+        fermerApresBalayage_ = true;
+        e->ignore();
+        return;
+    }
     mesure_->forceArret();
     arreteContinu();
     if (mesure_->mesureEnCours()) {

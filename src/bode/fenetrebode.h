@@ -19,8 +19,10 @@ class TConstanteDlg;
 class TFloatEdit;
 class TFormDDE;
 class TGroupeChoix;
+class TBalayageFenetre;
 class TSessionInstrument;
 class TVoieBodeDlg;
+struct TReglagesBalayage;
 class TZoneDessin;
 
 class TBodeForm : public QWidget, public IVueBode {
@@ -44,6 +46,11 @@ public:
     void GainClick();
     void PhaseClick();
     void logCBClick();
+    // "Balayage": the sweep's dialog, then the sweep with its values.
+    void BalayageBtnClick();
+    // A sweep with these settings, the points recorded in the window's graph.
+    void lanceBalayage(const TReglagesBalayage &r);
+    bool balayageEnCours() const;
 
     // IVueBode
     void afficheErreur(const QString &texte) override;
@@ -83,6 +90,7 @@ public:
     QToolButton *RegSaveBtn = nullptr;
     QToolButton *ExitBtn = nullptr;
     QToolButton *ContinuBtn = nullptr;
+    QToolButton *BalayageBtn = nullptr;
     QLabel *PanelErreur = nullptr;
     QGroupBox *GroupBox1 = nullptr;
     QLabel *LabelFreq = nullptr;
@@ -100,6 +108,9 @@ public:
     TGroupeChoix *NumVoieRG = nullptr;
     TZoneDessin *Oscillo = nullptr;
     TZoneDessin *PaintBox1 = nullptr;
+    // The status bar of the sweep, shown from the first sweep on: its text and progress bar.
+    QWidget *BarreEtat = nullptr;
+    QLabel *LabelEtat = nullptr;
     QTimer *Timer1 = nullptr;
 
 protected:
@@ -119,11 +130,13 @@ private:
 
     std::unique_ptr<TSessionInstrument> sessionPropre_;
     std::unique_ptr<TMesureBode> mesure_;
+    TBalayageFenetre *balayage_ = nullptr;
     TFormDDE *dde_ = nullptr;
     TConstanteDlg *ConstanteDlg_ = nullptr;
     TVoieBodeDlg *VoieBodeDlg_ = nullptr;
     bool pointCourant_ = false;
     bool rstEnAttente_ = false;
     bool fermerApresMesure_ = false;
+    bool fermerApresBalayage_ = false;
     bool fermetureAcceptee_ = false;
 };

@@ -242,6 +242,19 @@ bool EstRessourceSerie(const QString &ressource, int *numero, int *baud)
     return true;
 }
 
+QString VerifieRessourceGenerateur(const QString &ressource)
+{
+    const QString nom = ressource.trimmed();
+    if (nom.isEmpty())
+        return QStringLiteral("Aucun générateur indiqué : donner sa ressource (COMn, TCPIP0::hôte::port::SOCKET "
+                              "ou USB0::…::INSTR)");
+    TAdresseTCP a;
+    if (EstRessourceSerie(nom) || LitAdresseTCP(nom, a) || nom.startsWith(QLatin1String("USB"), Qt::CaseInsensitive))
+        return QString();
+    return QStringLiteral("Ressource du générateur incorrecte : « %1 » (attendu COMn, "
+                          "TCPIP0::hôte::port::SOCKET ou USB0::…::INSTR)").arg(nom);
+}
+
 std::unique_ptr<ITransportGenerateur> OuvreTransportGenerateur(const QString &ressource, int baud, QString &erreur)
 {
     int numero = 0, baudNom = 0;
@@ -255,14 +268,12 @@ std::unique_ptr<ITransportGenerateur> OuvreTransportGenerateur(const QString &re
         }
         return t;
     }
-    TAdresseTCP a;
     const QString nom = ressource.trimmed();
-    const bool socket = LitAdresseTCP(nom, a);
-    if (!socket && !nom.startsWith(QLatin1String("USB"), Qt::CaseInsensitive)) {
-        erreur = QStringLiteral("Ressource du générateur incorrecte : « %1 » (attendu COMn, "
-                                "TCPIP0::hôte::port::SOCKET ou USB0::…::INSTR)").arg(nom);
+    erreur = VerifieRessourceGenerateur(nom);
+    if (!erreur.isEmpty())
         return nullptr;
-    }
+    TAdresseTCP a;
+    const bool socket = LitAdresseTCP(nom, a);
     auto s = TRigolVisa::ouvreRessource(nom, 2000);
     if (!s) {
         erreur = socket ? QStringLiteral("Impossible de joindre le générateur %1 : connexion refusée ou sans réponse").arg(nom)

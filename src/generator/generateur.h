@@ -55,6 +55,9 @@ public:
 // USBTMC resource (the VISA session of the drivers). baud 0: the one given in the name, else
 // 9600 (TGenerateur asks 115200 of a FeelTech). nullptr and erreur set when it cannot be opened.
 std::unique_ptr<ITransportGenerateur> OuvreTransportGenerateur(const QString &ressource, int baud, QString &erreur);
+// Empty when the resource has the form of one of the three (the port, host or device may
+// still be missing); otherwise the French message saying what is expected.
+QString VerifieRessourceGenerateur(const QString &ressource);
 // True when the resource names a serial port; *baud receives the speed it names (0: none).
 bool EstRessourceSerie(const QString &ressource, int *numero = nullptr, int *baud = nullptr);
 

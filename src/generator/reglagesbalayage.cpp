@@ -64,3 +64,17 @@ TReglageGenerateur TReglagesBalayage::reglageGenerateur() const
     r.amplitude = amplitude;
     return r;
 }
+
+TReglagesBalayage LitReglagesBalayage()
+{
+    TReglagesBalayage r;
+    r.LitRegistre(*OuvreRegistre());
+    return r;
+}
+
+void EcritReglagesBalayage(const TReglagesBalayage &r)
+{
+    auto s = OuvreRegistre();
+    r.EcritRegistre(*s);
+    s->sync();
+}

@@ -19,3 +19,7 @@ struct TReglagesBalayage {
     // The generator's start settings these give.
     TReglageGenerateur reglageGenerateur() const;
 };
+
+// The settings as the program's store holds them (OuvreRegistre), and their writing there.
+TReglagesBalayage LitReglagesBalayage();
+void EcritReglagesBalayage(const TReglagesBalayage &r);

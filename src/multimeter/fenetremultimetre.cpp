@@ -3,10 +3,13 @@
 #include "export/constantedlg.h"
 #include "export/formedde.h"
 #include "export/groupechoix.h"
+#include "generator/balayagedlg.h"
+#include "generator/balayagefenetre.h"
 #include "instrument/session.h"
 #include "link/dossiers.h"
 #include "link/parsenumber.h"
 #include "measure/floatedit.h"
+#include "multimeter/balayagemult.h"
 #include "multimeter/configmult.h"
 #include "multimeter/transfertmult.h"
 #include "multimeter/voiesdlg.h"
@@ -26,6 +29,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolBar>
@@ -220,6 +224,8 @@ void TMultimetreForm::construit()
                             QStringLiteral("vers Korvalis|Envoyer le tableau à Korvalis"));
     StopAction = action("StopAction", QStringLiteral("&Stop"), QStyle::SP_MediaStop,
                         QStringLiteral("|Déblocage de l'oscilloscope"));
+    BalayageAction = action("BalayageAction", QStringLiteral("&Balayage"), QStyle::SP_MediaSeekForward,
+                            QStringLiteral("Balayage|Balayage automatique en fréquence avec un générateur programmable"));
     ToolBar->addSeparator();
     FileOpen = action("FileOpen", QStringLiteral("&Ouvrir ..."), QStyle::SP_DialogOpenButton,
                       QStringLiteral("Ouvrir|Ouvrir un fichier de configuration"));
@@ -384,14 +390,34 @@ void TMultimetreForm::construit()
         // The last panel takes the rest of the bar, as its messages are the longest.
         ls->addWidget(p, n == 4 ? 1 : 0);
     }
+    // The sweep: its progress bar at the end of the bar, its texts in the last panel.
+    balayage_ = new TBalayageFenetre(this);
+    balayage_->barre()->setMaximumHeight(Panneaux[4]->minimumHeight());
+    ls->addWidget(balayage_->barre());
     racine->addWidget(StatusBar);
+    balayage_->texteEtat = [this](const QString &t) {
+        Panneaux[4]->setText(t);
+        Panneaux[4]->setToolTip(t);
+    };
+    balayage_->pointEnregistre = [this] { Oscillo->invalide(false); };
+    balayage_->pompeFenetre = [this] { pompe(); };
+    balayage_->etatChange = [this](bool enCours) {
+        if (enCours) {
+            Timer.stop();
+            mult_->timerActif = false;
+        }
+        for (QWidget *w : std::initializer_list<QWidget *>{MesureCB, AcqAutoCB, StartBtn, StopBtn})
+            w->setEnabled(!enCours);
+        actions(etat_);
+    };
 
 
     connect(EnregistreAction, &QAction::triggered, this, [this] { mult_->EnregistreExec(); });
     connect(UndoAction, &QAction::triggered, this, &TMultimetreForm::UndoExec);
     connect(ResetAction, &QAction::triggered, this, &TMultimetreForm::ResetActionExec);
     connect(KorvalisAction, &QAction::triggered, this, &TMultimetreForm::RegSaveExec);
-    connect(StopAction, &QAction::triggered, this, [this] { mult_->StopActionExec(); });
+    connect(StopAction, &QAction::triggered, this, &TMultimetreForm::StopActionExec);
+    connect(BalayageAction, &QAction::triggered, this, &TMultimetreForm::BalayageExec);
     connect(FileOpen, &QAction::triggered, this, &TMultimetreForm::FileOpenExec);
     connect(FileSave, &QAction::triggered, this, &TMultimetreForm::FileSaveExec);
     connect(Action1, &QAction::triggered, this, &TMultimetreForm::ExitItemClick);
@@ -590,6 +616,54 @@ void TMultimetreForm::FileSaveAccept(const QString &nom)
     focusEnregistre();
 }
 
+void TMultimetreForm::StopActionExec()
+{
+    if (balayageEnCours()) {
+        // The sweep ends after the exchange in progress; the instrument is not reset.
+        balayage_->arrete();
+        StopAction->setEnabled(false);
+        return;
+    }
+    mult_->StopActionExec();
+}
+
+// ---- Sweep --------------------------------------------------------------------------------
+
+bool TMultimetreForm::balayageEnCours() const { return balayage_ && balayage_->enCours(); }
+
+void TMultimetreForm::BalayageExec()
+{
+    if (balayageEnCours())
+        return;
+    Timer.stop();
+    mult_->timerActif = false;
+    TReglagesBalayage r;
+    if (!balayage_->demande(r, montreBalayageDlg)) {
+        mult_->MajActions();
+        return;
+    }
+    lanceBalayage(r);
+}
+
+void TMultimetreForm::lanceBalayage(const TReglagesBalayage &r)
+{
+    if (balayageEnCours())
+        return;
+    Timer.stop();
+    mult_->timerActif = false;
+    {
+        TPointBalayageMult point(*mult_, this);
+        balayage_->execute(r, constructeur, &session().echange, session().rigol(), point);
+    }
+    // The continuous update as it was before the sweep.
+    mult_->MajActions();
+    Oscillo->invalide(false);
+    if (fermerApresBalayage_) {
+        fermerApresBalayage_ = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
 // ---- Frequency box ----------------------------------------------------------------------
 
 void TMultimetreForm::EditMaxiChange()
@@ -722,18 +796,25 @@ void TMultimetreForm::erreurVisible(bool visible) { LabelErreur->setVisible(visi
 
 void TMultimetreForm::actions(const TEtatActions &e)
 {
-    EnregistreAction->setEnabled(e.enregistre);
-    UndoAction->setEnabled(e.undo);
-    ResetAction->setEnabled(e.reset);
-    KorvalisAction->setEnabled(e.korvalis);
-    StopAction->setEnabled(e.stop);
+    etat_ = e;
+    // During a sweep the points are the sweep's: nothing else records or removes them, and
+    // Stop ends the sweep.
+    const bool libre = !balayageEnCours();
+    EnregistreAction->setEnabled(libre && e.enregistre);
+    UndoAction->setEnabled(libre && e.undo);
+    ResetAction->setEnabled(libre && e.reset);
+    KorvalisAction->setEnabled(libre && e.korvalis);
+    StopAction->setEnabled(e.stop || !libre);
+    for (QAction *a : {FileOpen, FileSave, BalayageAction})
+        a->setEnabled(libre);
     StartBtn->setVisible(e.startVisible);
     StopBtn->setVisible(e.stopVisible);
 }
 
 void TMultimetreForm::minuterie(bool actif, int intervalleMs)
 {
-    if (actif)
+    // No continuous update during a sweep: its cycles are the sweep's.
+    if (actif && !balayageEnCours())
         Timer.start(intervalleMs);
     else
         Timer.stop();
@@ -803,6 +884,8 @@ bool TMultimetreForm::event(QEvent *e)
 
 bool TMultimetreForm::toucheApercue(QKeyEvent *k)
 {
+    if (balayageEnCours())
+        return k->key() == Qt::Key_Space;
     if (k->key() == Qt::Key_F8 && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         return mult_->FormShortCut(Qt::Key_F8);
     if (k->key() != Qt::Key_Space || (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
@@ -817,7 +900,7 @@ bool TMultimetreForm::eventFilter(QObject *obj, QEvent *e)
         if (e->type() == QEvent::KeyPress && w->window() == this)
             if (toucheApercue(static_cast<QKeyEvent *>(e)))
                 return true;
-        if (e->type() == QEvent::MouseButtonRelease && w->window() == this
+        if (e->type() == QEvent::MouseButtonRelease && w->window() == this && !balayageEnCours()
             && static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton) {
             const QVariant tag = w->property("tag");
             for (size_t i = 0; i < 4; ++i)
@@ -832,6 +915,13 @@ bool TMultimetreForm::eventFilter(QObject *obj, QEvent *e)
 
 void TMultimetreForm::closeEvent(QCloseEvent *e)
 {
+    if (balayageEnCours()) {
+        // The sweep stops first; the window closes once it has returned.
+        balayage_->arrete();
+        fermerApresBalayage_ = true;
+        e->ignore();
+        return;
+    }
     // FormCloseQuery
     if (Graphe().NbrePoints > 0 && !Confirm(QStringLiteral("Abandon"))) {
         e->ignore();

@@ -2,6 +2,7 @@
 // The multimeter window: the live graph of the recorded points, the channel boxes with the
 // current readings, the toolbar and the status bar. The cycle, the record action, the timer
 // chain and the automatic acquisition are TMultimetre's; the window shows what it is told.
+#include "generator/reglagesbalayage.h"
 #include "multimeter/cycle.h"
 
 #include <QImage>
@@ -19,6 +20,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolBar;
+class TBalayageDlg;
+class TBalayageFenetre;
 class TConstanteDlg;
 class TFloatEdit;
 class TFormDDE;
@@ -78,6 +81,13 @@ public:
     void logCBClick();
     void NumVoieRGClick();
     void ExitItemClick() { close(); }
+    // "Balayage": the sweep's dialog, then the sweep with its values.
+    void BalayageExec();
+    // A sweep with these settings, the points recorded in the multimeter's graph.
+    void lanceBalayage(const TReglagesBalayage &r);
+    bool balayageEnCours() const;
+    // Stop: the sweep in progress, otherwise the instrument's unblocking.
+    void StopActionExec();
 
     // Orders and shows the channels (active first); the points go when the count changes.
     void MajVoies();
@@ -101,6 +111,7 @@ public:
     std::function<int(TVoiesDlg &)> montreVoiesDlg;
     std::function<int(TConstanteDlg &)> montreConstanteDlg;
     std::function<QString(bool sauver)> demandeFichier;
+    std::function<int(TBalayageDlg &)> montreBalayageDlg;
 
     // IVueMultimetre
     void panneau(int n, const QString &texte) override;
@@ -129,6 +140,7 @@ public:
     QAction *FileOpen = nullptr;
     QAction *FileSave = nullptr;
     QAction *Action1 = nullptr;
+    QAction *BalayageAction = nullptr;
     TZoneGraphe *Oscillo = nullptr;
     QLabel *LabelErreurlecture = nullptr;
     QLabel *LabelErreur = nullptr;
@@ -172,6 +184,9 @@ private:
     std::unique_ptr<TInstrumentMesure> instrumentPropre_;
     IInstrumentMesure *instrument_ = nullptr;
     std::unique_ptr<TMultimetre> mult_;
+    TBalayageFenetre *balayage_ = nullptr;
+    TEtatActions etat_;
+    bool fermerApresBalayage_ = false;
     QStringList parametres_;
     TFormDDE *dde_ = nullptr;
     bool fermeture_ = false;

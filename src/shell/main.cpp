@@ -15,9 +15,12 @@
 #include "bode/fenetrebode.h"
 #include "export/constantedlg.h"
 #include "export/groupechoix.h"
+#include "generator/balayagedlg.h"
+#include "generator/reglagesbalayage.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTimer>
 
 int main(int argc, char **argv)
@@ -72,6 +75,23 @@ int main(int argc, char **argv)
                 return nullptr;
             w->LireBtnClick();
             return w;
+        });
+        // The Bode window after a sweep with the saved settings, and the sweep's dialog.
+        EnregistreCapture(QStringLiteral("bode-balayage"), [&fenetre]() -> QWidget * {
+            const TReglagesBalayage r = LitReglagesBalayage();
+            if (r.ressource.isEmpty())
+                return nullptr;
+            fenetre.MultBtnClick();
+            auto *w = qobject_cast<TBodeForm *>(fenetre.fenetre(TFenetre::bode));
+            if (!w || !w->isVisible())
+                return nullptr;
+            const QRect ecran = w->screen()->availableGeometry();
+            w->resize(std::min(1280, ecran.width()), std::min(860, ecran.height()));
+            w->lanceBalayage(r);
+            return w;
+        });
+        EnregistreCapture(QStringLiteral("balayage-dialogue"), [&fenetre]() -> QWidget * {
+            return new TBalayageDlg(LitReglagesBalayage(), &fenetre);
         });
         EnregistreCapture(QStringLiteral("page"), [&fenetre]() -> QWidget * {
             auto *d = new TConstanteDlg(&fenetre);

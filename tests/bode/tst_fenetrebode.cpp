@@ -2,10 +2,13 @@
 // recorded, the dialog's limits, the close query, the settings file, and the whole road
 // through a simulated GoodWill/Instek and the Korvalis stand-in.
 #include "../scope/bancosc.h"
+#include "../generator/bancbalayage.h"
+#include "../generator/dialoguebalayage.h"
 #include "bode/fenetrebode.h"
 #include "bode/graphebode.h"
 #include "bode/reglagesbode.h"
 #include "bode/voiebodedlg.h"
+#include "generator/reglagesbalayage.h"
 #include "export/constantedlg.h"
 #include "export/groupechoix.h"
 #include "instrument/session.h"
@@ -16,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -40,6 +44,19 @@ void enregistre(TBodeForm &w, int n)
     }
     w.Timer1->stop();
 }
+
+// The dialog of the "Balayage" button filled in and accepted (any other dialog refused).
+std::function<int(QDialog *)> balayage(const QString &ressource, const QString &debut, const QString &fin, int parDecade)
+{
+    return [=](QDialog *d) {
+        auto *b = qobject_cast<TBalayageDlg *>(d);
+        return b ? AccepteBalayage(*b, ressource, debut, fin, parDecade) : int(QDialog::Rejected);
+    };
+}
+
+QProgressBar *barre(TBodeForm &w) { return w.findChild<QProgressBar *>(QStringLiteral("BalayageBarre")); }
+
+const QStringList BancGenerateur{"--model", "GDS-1102", "--filtre", "1000", "--generateur", "scpi", "--generateur-tcp", "0"};
 
 } // namespace
 
@@ -333,6 +350,131 @@ private slots:
         w.StopBtnClick();
         QVERIFY(!w.ContinuBtn->isChecked());
         QVERIFY(!w.Timer1->isActive());
+        session->VoieSerie.setOpen(false);
+    }
+
+    // "Balayage": the graph grows point by point with the filter's gain and phase while the
+    // other buttons wait and Stop is on; then the points are the window's and the settings
+    // keep the dialog's values.
+    void balayageFiltre()
+    {
+        QVERIFY(banc->demarreSimGenerateur(BancGenerateur));
+        session->Detecte();
+        QCOMPARE(constructeur, oGoodWill);
+        TBodeForm w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.BarreEtat->isHidden());
+        w.executeDialogue = balayage(banc->generateur, "300", "3 kHz", 3);   // 300, 646, 1392, 3000 Hz
+        QList<int> vus;
+        QStringList pendant;
+        w.surPompe = [&] {
+            if (vus.isEmpty() || vus.last() != w.Graphe.NbrePoints)
+                vus << w.Graphe.NbrePoints;
+            if (w.EnregistreBtn->isEnabled() || !w.StopBtn->isEnabled() || w.BalayageBtn->isEnabled()
+                || w.ContinuBtn->isEnabled() || !barre(w)->isVisible() || w.BarreEtat->isHidden())
+                pendant << barre(w)->text();
+        };
+        w.BalayageBtn->click();
+        QVERIFY2(note.messages.isEmpty(), qPrintable(note.messages.join('|')));
+        QCOMPARE(vus, (QList<int>{0, 1, 2, 3}));
+        QVERIFY2(pendant.isEmpty(), qPrintable(pendant.join('|')));
+        QCOMPARE(w.Graphe.NbrePoints, 4);
+        std::vector<TPointFiltre> pts;
+        for (int i = 0; i < w.Graphe.NbrePoints; ++i)
+            pts.push_back({w.Graphe.voie[VoieFrequence].valeur[size_t(i)], w.Graphe.voie[VoieGain].valeur[size_t(i)],
+                           w.Graphe.voie[VoiePhase].valeur[size_t(i)]});
+        // The phase's resolution: 3/4 of a sample of the 500 over the 20 divisions set.
+        VerifieFiltre(pts, 3, [](double f) { return 1.0 + 0.75 * 360 * f * DeltatTempsParDivision(BaseDeTempsPour(f, 20, 2.2)); });
+        QVERIFY(std::fabs(pts.back().f / 3000 - 1) < 0.01);
+        QCOMPARE(w.LabelEtat->text(), QStringLiteral("Balayage terminé (4 points enregistrés)"));
+        QVERIFY(!w.BarreEtat->isHidden());
+        QVERIFY(barre(w)->isHidden());
+        QVERIFY(w.EnregistreBtn->isEnabled() && w.BalayageBtn->isEnabled() && !w.StopBtn->isEnabled());
+        QVERIFY(w.NumVoieRG->isEnabled());
+        QVERIFY(!w.RegSaveBtn->isHidden() && w.RegSaveBtn->isEnabled());
+        w.UndoBtnClick();
+        QCOMPARE(w.Graphe.NbrePoints, 3);
+        const TReglagesBalayage r = LitReglagesBalayage();
+        QCOMPARE(r.ressource, banc->generateur);
+        QCOMPARE(r.parametres.fin, 3000.0);
+        QCOMPARE(r.parametres.attenteMinMs, 0);
+        session->VoieSerie.setOpen(false);
+    }
+
+    // Stop during the third point: that point is measured and kept, the sweep ends there.
+    void balayageArrete()
+    {
+        QVERIFY(banc->demarreSimGenerateur(BancGenerateur));
+        session->Detecte();
+        TBodeForm w;
+        w.executeDialogue = balayage(banc->generateur, "100", "10k", 5);
+        bool arret = false;
+        w.surPompe = [&] {
+            if (w.Graphe.NbrePoints == 2 && !arret) {
+                arret = true;
+                w.StopBtn->click();
+            }
+        };
+        w.BalayageBtn->click();
+        QVERIFY(arret);
+        QCOMPARE(w.Graphe.NbrePoints, 3);
+        QCOMPARE(w.LabelEtat->text(), QStringLiteral("Balayage arrêté (3 points enregistrés)"));
+        QVERIFY(note.messages.isEmpty());
+        QVERIFY(w.EnregistreBtn->isEnabled());
+        session->VoieSerie.setOpen(false);
+    }
+
+    // A generator that does not answer, or stops answering: its message names it, the points
+    // measured before stay.
+    void balayageGenerateurMuet_data()
+    {
+        QTest::addColumn<QString>("defaut");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QString>("debut");   // of the message
+        QTest::newRow("silent") << "silence" << 0 << "Le générateur ";
+        QTest::newRow("silent from the third frequency") << "silence-apres=3" << 2 << "Balayage interrompu : Le générateur ";
+    }
+    void balayageGenerateurMuet()
+    {
+        QFETCH(QString, defaut);
+        QFETCH(int, points);
+        QFETCH(QString, debut);
+        QVERIFY(banc->demarreSimGenerateur(BancGenerateur + QStringList{"--generateur-defaut", defaut}));
+        session->Detecte();
+        TBodeForm w;
+        w.executeDialogue = balayage(banc->generateur, "100", "10k", 5);
+        w.BalayageBtn->click();
+        QCOMPARE(note.messages.size(), 1);
+        const QString &m = note.messages.first();
+        QVERIFY2(m.startsWith(debut) && m.contains(banc->generateur) && m.contains("ne répond pas"), qPrintable(m));
+        QVERIFY2(w.LabelEtat->text().contains(m.mid(m.indexOf(QStringLiteral("Le générateur")))), qPrintable(w.LabelEtat->text()));
+        QCOMPARE(w.Graphe.NbrePoints, points);
+        QVERIFY(barre(w)->isHidden());
+        QVERIFY(w.EnregistreBtn->isEnabled() && !w.StopBtn->isEnabled());
+        session->VoieSerie.setOpen(false);
+    }
+
+    // Closing during a sweep stops it; the window closes once the sweep has let go.
+    void fermetureDuranteBalayage()
+    {
+        QVERIFY(banc->demarreSimGenerateur(BancGenerateur));
+        session->Detecte();
+        QPointer<TBodeForm> w = new TBodeForm;
+        w->show();
+        w->executeDialogue = balayage(banc->generateur, "100", "10k", 5);
+        bool demande = false, refusee = false;
+        w->surPompe = [&] {
+            if (w && w->Graphe.NbrePoints == 1 && !demande) {
+                demande = true;
+                refusee = !w->close();
+            }
+        };
+        note.reponse = true;
+        w->BalayageBtn->click();
+        QVERIFY(demande && refusee);
+        QTRY_VERIFY(!w);
+        QCOMPARE(note.questions, QStringList{QStringLiteral("Abandon")});
         session->VoieSerie.setOpen(false);
     }
 

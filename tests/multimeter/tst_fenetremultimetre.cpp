@@ -1,6 +1,9 @@
 // The multimeter window and its channel dialog, offscreen, over an instrument that answers
 // from a table.
 #include "bancosc.h"
+#include "../generator/bancbalayage.h"
+#include "../generator/dialoguebalayage.h"
+#include "instrument/session.h"
 #include "export/constantedlg.h"
 #include "export/groupechoix.h"
 #include "link/dossiers.h"
@@ -16,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -427,6 +431,120 @@ private slots:
         f->close();
         QVERIFY(!f->isVisible());
         QVERIFY(QFile::exists(DossierDonnees + QStringLiteral("Ondivar.OD")));
+    }
+
+    // "Balayage" through the simulated Agilent and generator: the graph grows point by point
+    // with the filter's gain and phase, the continuous update waits for the end of the sweep
+    // and the other actions too; the points are then the window's.
+    void balayageFiltre()
+    {
+        TBancOsc banc;
+        QVERIFY(banc.demarreSimGenerateur({"--model", "54622D", "--filtre", "1000", "--generateur", "keysight",
+                                           "--generateur-tcp", "0"}));
+        TSessionInstrument session;
+        session.Detecte();
+        QCOMPARE(constructeur, oAgilent);
+        f = std::make_unique<TMultimetreForm>();
+        f->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        f->FormActivate();
+        f->MesureCB->click();
+        QVERIFY(f->Timer.isActive());
+        auto *barre = f->findChild<QProgressBar *>(QStringLiteral("BalayageBarre"));
+        QVERIFY(barre && barre->isHidden());
+        f->montreBalayageDlg = [&](TBalayageDlg &d) { return AccepteBalayage(d, banc.generateur, "300", "3k", 3); };
+        QList<int> vus;
+        QStringList pendant;
+        QTimer sonde;
+        sonde.setInterval(2);
+        connect(&sonde, &QTimer::timeout, this, [&] {
+            if (!f->balayageEnCours())
+                return;
+            if (vus.isEmpty() || vus.last() != f->Graphe().NbrePoints) {
+                vus << f->Graphe().NbrePoints;
+                if (f->Graphe().NbrePoints > 0 && !barre->isVisible())
+                    pendant << QStringLiteral("barre");
+            }
+            if (f->Timer.isActive())
+                pendant << QStringLiteral("minuterie");
+            if (f->EnregistreAction->isEnabled() || f->BalayageAction->isEnabled() || !f->StopAction->isEnabled()
+                || f->MesureCB->isEnabled())
+                pendant << QStringLiteral("actions");
+        });
+        sonde.start();
+        f->BalayageAction->trigger();
+        sonde.stop();
+        QVERIFY2(dialogue.messages.isEmpty(), qPrintable(dialogue.messages.join('|')));
+        QCOMPARE(vus, (QList<int>{0, 1, 2, 3}));
+        pendant.removeDuplicates();
+        QVERIFY2(pendant.isEmpty(), qPrintable(pendant.join('|')));
+        const Tgraphe &g = f->Graphe();
+        QCOMPARE(g.NbrePoints, 4);
+        std::vector<TPointFiltre> pts;
+        for (int i = 0; i < g.NbrePoints; ++i)
+            pts.push_back({g.voie[0].valeur[size_t(i)], g.voie[2].valeur[size_t(i)] / g.voie[1].valeur[size_t(i)],
+                           g.voie[3].valeur[size_t(i)]});
+        VerifieFiltre(pts, 3);
+        QCOMPARE(f->Panneaux[4]->text(), QStringLiteral("Balayage terminé (4 points enregistrés)"));
+        QVERIFY(barre->isHidden());
+        // As before the sweep: continuous update on, the actions back.
+        QVERIFY(f->MesureCB->isChecked() && f->MesureCB->isEnabled());
+        QVERIFY(f->Timer.isActive());
+        QVERIFY(f->KorvalisAction->isEnabled() && f->BalayageAction->isEnabled());
+        f->UndoAction->trigger();
+        QCOMPARE(f->Graphe().NbrePoints, 3);
+        f->MesureCB->click();
+        f->Graphe().NbrePoints = 0;
+        f->close();
+        f.reset();
+        session.VoieSerie.setOpen(false);
+    }
+
+    // Stop: the sweep ends after the point under way, the points measured stay.
+    void balayageArrete()
+    {
+        TBancOsc banc;
+        QVERIFY(banc.demarreSimGenerateur({"--model", "54622D", "--filtre", "1000", "--generateur", "scpi"}));
+        TSessionInstrument session;
+        session.Detecte();
+        f = std::make_unique<TMultimetreForm>();
+        f->montreBalayageDlg = [&](TBalayageDlg &d) { return AccepteBalayage(d, banc.generateur, "100", "10k", 5); };
+        QTimer sonde;
+        sonde.setInterval(2);
+        bool arret = false;
+        connect(&sonde, &QTimer::timeout, this, [&] {
+            if (f->Graphe().NbrePoints == 2 && !arret) {
+                arret = true;
+                f->StopAction->trigger();
+            }
+        });
+        sonde.start();
+        f->BalayageAction->trigger();
+        sonde.stop();
+        QVERIFY(arret);
+        QVERIFY2(f->Graphe().NbrePoints == 2 || f->Graphe().NbrePoints == 3, qPrintable(QString::number(f->Graphe().NbrePoints)));
+        QVERIFY2(f->Panneaux[4]->text().startsWith(QStringLiteral("Balayage arrêté (")), qPrintable(f->Panneaux[4]->text()));
+        QVERIFY(dialogue.messages.isEmpty());
+        QVERIFY(f->EnregistreAction->isEnabled());
+        f->Graphe().NbrePoints = 0;
+        f->close();
+        f.reset();
+        session.VoieSerie.setOpen(false);
+    }
+
+    // A generator nobody answers at: its message, no point, the window as it was.
+    void balayageGenerateurAbsent()
+    {
+        ouvre();
+        const QString absent = QStringLiteral("TCPIP0::127.0.0.1::1::SOCKET");
+        f->montreBalayageDlg = [&](TBalayageDlg &d) { return AccepteBalayage(d, absent, "100", "10k", 5); };
+        f->BalayageAction->trigger();
+        QCOMPARE(dialogue.messages.size(), 1);
+        QVERIFY2(dialogue.messages.first().contains(absent), qPrintable(dialogue.messages.first()));
+        QCOMPARE(f->Panneaux[4]->text(), dialogue.messages.first());
+        QCOMPARE(f->Graphe().NbrePoints, 0);
+        QVERIFY(f->EnregistreAction->isEnabled() && f->BalayageAction->isEnabled());
+        QVERIFY(!f->StopAction->isEnabled());
     }
 
     void miseEnPage()

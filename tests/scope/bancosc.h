@@ -60,6 +60,31 @@ public:
         qputenv("ONDIVAR_PORTS", "1=" + first.mid(4));
         return true;
     }
+    // The simulator serving a generator too ("--generateur D" among args): the oscilloscope
+    // on COM1, the generator on COM10 or its socket; generateur is the resource to give.
+    bool demarreSimGenerateur(const QStringList &args)
+    {
+        sim = std::make_unique<QProcess>();
+        sim->start(QStringLiteral(ONDIVAR_SIM_EXE), QStringList{QStringLiteral("--baud"), QStringLiteral("230400")} + args);
+        if (!sim->waitForStarted(5000))
+            return false;
+        QByteArray pty;
+        generateur.clear();
+        while (generateur.isEmpty() && sim->waitForReadyRead(5000))
+            while (sim->canReadLine()) {
+                const QByteArray l = sim->readLine().trimmed();
+                if (l.startsWith("PTY "))
+                    pty = l.mid(4);
+                else if (l.startsWith("GEN "))
+                    generateur = QString::fromLatin1(l.mid(4));
+            }
+        if (pty.isEmpty() || generateur.isEmpty())
+            return false;
+        qputenv("ONDIVAR_PORTS", "1=" + pty + (generateur.startsWith(QLatin1String("TCPIP")) ? QByteArray() : ";10=" + generateur.toLocal8Bit()));
+        if (!generateur.startsWith(QLatin1String("TCPIP")))
+            generateur = QStringLiteral("COM10");
+        return true;
+    }
     bool demarreStub()
     {
         stub = std::make_unique<QProcess>();
@@ -77,6 +102,7 @@ public:
     }
 
     QTemporaryDir dossier;
+    QString generateur;
     std::unique_ptr<QProcess> sim;
     std::unique_ptr<QProcess> stub;
 };
