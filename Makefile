@@ -17,6 +17,8 @@ DEB_PKGS   := cmake g++ make qt6-base-dev qt6-serialport-dev libgl1-mesa-dev cla
 SIM        ?= 54622D
 # Further options of the serial simulator (e.g. "--filtre 1000 --balayage 100:10000:60:log:20 --autoset").
 SIM_OPTIONS ?=
+# Programmable generator of `make demo` for the sweep (scpi, rigol, siglent, keysight, feeltech).
+GEN        ?=
 # Where `make install` puts the program (the Debian packages use /usr).
 PREFIX     ?= /usr/local
 
@@ -73,7 +75,7 @@ bench: build
 	done; [ $$found = 1 ] || echo "no benchmark built"
 
 demo: build
-	./scripts/demo.sh $(BUILD) $(SIM) $(SIM_OPTIONS)
+	GEN=$(GEN) ./scripts/demo.sh $(BUILD) $(SIM) $(SIM_OPTIONS)
 
 # Debian packages build/ondivar_<version>_<arch>.deb and build/ondivar-sim_<version>_<arch>.deb.
 package: build

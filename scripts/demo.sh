@@ -8,11 +8,24 @@
 # The demo keeps its own settings file, so the user's settings are left alone.
 # `make demo SIM_OPTIONS="..."` adds options to the simulator, e.g. the bench of the
 # multimeter and Bode demos: SIM_OPTIONS="--filtre 1000 --balayage 100:10000:60:log:20 --autoset".
+# GEN=D (scpi, rigol, siglent, keysight, feeltech; `make demo GEN=scpi`) adds a programmable
+# generator of that dialect to the simulated bench, with the 1 kHz filter unless SIM_OPTIONS
+# gives one: it is COM2 to the program and the "Balayage" dialog proposes it.
 set -euo pipefail
 build=${1:-build}
 instrument=${2:-54622D}
 # Further words go to the serial simulator (bench: --filtre, --balayage, --autoset...).
 optionsSim=("${@:3}")
+generateur=${GEN:-}
+if [ -n "$generateur" ]; then
+  case "$generateur" in
+    scpi|rigol|siglent|keysight|feeltech) ;;
+    *) echo "Générateur inconnu : $generateur. Choisir GEN= parmi scpi, rigol, siglent, keysight, feeltech." >&2
+       exit 2 ;;
+  esac
+  [[ " ${optionsSim[*]} " == *" --filtre "* ]] || optionsSim+=(--filtre 1000)
+  optionsSim+=(--generateur "$generateur")
+fi
 sim=$build/sim/ondivar-sim
 simReseau=$build/sim/rigol/ondivar-sim-rigol
 if [ ! -x "$sim" ] || [ ! -x "$build/src/shell/ondivar" ]; then
@@ -50,6 +63,11 @@ if [ -x "$build/sim/korvalis/korvalis-stub" ]; then
 fi
 
 read -r word where <&"${SIM[0]}" || true
+genPort=""
+if [ -n "$generateur" ]; then
+  read -r motGen genPort <&"${SIM[0]}" || true
+  [ "${motGen:-}" = GEN ] || { echo "Le générateur simulé n'a pas démarré." >&2; exit 1; }
+fi
 [ -z "${ONDIVAR_CONFIG:-}" ] || ONDIVAR_CONFIG_UTILISATEUR=1
 demoIni=$build/demo.ini
 [[ $build == /* ]] || demoIni=$PWD/$demoIni
@@ -66,16 +84,35 @@ dernierConstructeur() {
     printf '[COM]\nConstructeur=%s\n' "$1" >> "$ONDIVAR_CONFIG"
   fi
 }
+# The generator's settings of the demo's own settings file: COM2, found by its "*IDN?".
+reglageGenerateur() {
+  [ -n "$genPort" ] && [ -z "${ONDIVAR_CONFIG_UTILISATEUR:-}" ] || return 0
+  touch "$ONDIVAR_CONFIG"
+  local tmp="$ONDIVAR_CONFIG.tmp"
+  awk 'BEGIN { dans = 0 }
+       /^\[/ { dans = ($0 == "[Balayage]") }
+       !(dans && /^(Generateur|Dialecte)=/) { print }' "$ONDIVAR_CONFIG" > "$tmp"
+  if grep -q '^\[Balayage\]' "$tmp"; then
+    sed -i '/^\[Balayage\]/a Generateur=COM2\nDialecte=auto' "$tmp"
+  else
+    printf '\n[Balayage]\nGenerateur=COM2\nDialecte=auto\n' >> "$tmp"
+  fi
+  mv "$tmp" "$ONDIVAR_CONFIG"
+  echo "Générateur simulé ($generateur) sur $genPort, vu comme COM2 : bouton « Balayage » du mode Bode ou du multimètre"
+}
+reglageGenerateur
+portsGen=${genPort:+;2=$genPort}
 case "$word" in
   PTY)
     echo "Oscilloscope simulé ($instrument) sur $where, vu comme COM1"
     dernierConstructeur 0
-    ONDIVAR_PORTS="1=$where" "$build/src/shell/ondivar"
+    ONDIVAR_PORTS="1=$where$portsGen" "$build/src/shell/ondivar"
     ;;
   TCP)
     resource="TCPIP0::${where%:*}::${where##*:}::SOCKET"
     echo "Oscilloscope simulé ($instrument) sur le réseau : $resource"
     dernierConstructeur 7
+    [ -z "$genPort" ] || export ONDIVAR_PORTS="2=$genPort"
     ONDIVAR_VISA="$resource${ONDIVAR_VISA:+,$ONDIVAR_VISA}" "$build/src/shell/ondivar"
     ;;
   *)

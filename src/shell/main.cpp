@@ -90,6 +90,18 @@ int main(int argc, char **argv)
             w->lanceBalayage(r);
             return w;
         });
+        // The same sweep in the multimeter window, for the instruments it serves.
+        EnregistreCapture(QStringLiteral("multimetre-balayage"), [&fenetre]() -> QWidget * {
+            const TReglagesBalayage r = LitReglagesBalayage();
+            if (r.ressource.isEmpty())
+                return nullptr;
+            fenetre.MultBtnClick();
+            auto *w = qobject_cast<TMultimetreForm *>(fenetre.fenetre(TFenetre::multimetre));
+            if (!w || !w->isVisible())
+                return nullptr;
+            w->lanceBalayage(r);
+            return w;
+        });
         EnregistreCapture(QStringLiteral("balayage-dialogue"), [&fenetre]() -> QWidget * {
             return new TBalayageDlg(LitReglagesBalayage(), &fenetre);
         });
