@@ -1,4 +1,5 @@
 #include "bode/gainphase.h"
+
 #include "link/parsenumber.h"
 #include "measure/unites.h"
 
@@ -10,21 +11,6 @@
 const QString MessageMoinsUnePeriode = QStringLiteral("Impossible de déterminer la fréquence : moins d'une période");
 const QString MessagePlusCinqPeriodes = QStringLiteral("Impossible de déterminer la fréquence : plus de cinq périodes");
 const QString MessageVoieConstante = QStringLiteral("Impossible de déterminer la phase : signal constant");
-
-double LitReponseEchelle(const QByteArray &reponse)
-{
-    QString t = QString::fromLatin1(reponse).trimmed();
-    // The unit, when the instrument adds it; a prefix letter before it is ParseNumber's.
-    for (const char *unite : {"Hz", "V", "s"}) {
-        if (t.endsWith(QLatin1String(unite)) && t.size() > qsizetype(std::strlen(unite))) {
-            t.chop(qsizetype(std::strlen(unite)));
-            break;
-        }
-    }
-    if (t.endsWith(QLatin1Char('u')))   // micro written as the instruments do
-        t.back() = QChar(u'\u00B5');
-    return ParseNumber(t);
-}
 
 int ArrondiPair(double x)
 {

@@ -19,10 +19,6 @@ constexpr double IncrementVoie(double voltsParDivision) { return voltsParDivisio
 // Sample interval from the time base per division: 500 samples over 10 divisions, twice.
 constexpr double DeltatTempsParDivision(double secondesParDivision) { return 2.0 * 10.0 * secondesParDivision / 500.0; }
 
-// The number of a ":TIM:SCAL?" or ":CHANn:SCAL?" reply, with or without its unit:
-// "2.500E-04s", "2.500E-04" and "250us" give 2.5e-4; "1.000E+00V" and "1" give 1.
-// NaN when there is no number.
-double LitReponseEchelle(const QByteArray &reponse);
 
 // Nearest integer, halves to even; 0 for NaN and values beyond the int range.
 int ArrondiPair(double x);

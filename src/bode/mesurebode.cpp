@@ -87,7 +87,7 @@ void TMesureBode::retire()
 static double echelle(TEchange &e, const QByteArray &commande)
 {
     try {
-        return LitReponseEchelle(e.GetString(commande));
+        return LitNombreUnite(e.GetString(commande));
     } catch (const EserieError &) {
         return std::numeric_limits<double>::quiet_NaN();
     }

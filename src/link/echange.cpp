@@ -208,31 +208,41 @@ double TEchange::GetFloat(const QByteArray &commande)
     }
 }
 
-double TEchange::GetFloatUnite(const QByteArray &commande)
+double LitNombreUnite(const QByteArray &reponse)
 {
-    double v = NaN();
-    try {
-        QByteArray s = GetString(commande);
+    QByteArray s = reponse.trimmed();
+    // A reply that ends with a digit has no unit: nothing is dropped ("2.5E-04" is 2.5E-04,
+    // not 2.5).
+    const bool unite = !s.isEmpty() && !(s.back() >= '0' && s.back() <= '9');
+    char c = '0';
+    if (unite) {
         if (s.endsWith('z'))
             s.chop(2);
         else
             s.chop(1);
-        char c = '0';
         if (!s.isEmpty()) {
             c = s.back();
             if (c < '0' || c > '9')
                 s.chop(1);
         }
-        v = ParseNumber(QString::fromLatin1(s));
-        switch (c) {
-        case 'M': v *= 1e6; break;
-        case 'k': v *= 1e3; break;
-        case 'm': v *= 1e-3; break;
-        case 'u': v *= 1e-6; break;
-        case 'n': v *= 1e-9; break;
-        default: break;
-        }
-        v = borne(v);
+    }
+    double v = ParseNumber(QString::fromLatin1(s));
+    switch (c) {
+    case 'M': v *= 1e6; break;
+    case 'k': v *= 1e3; break;
+    case 'm': v *= 1e-3; break;
+    case 'u': v *= 1e-6; break;
+    case 'n': v *= 1e-9; break;
+    default: break;
+    }
+    return borne(v);
+}
+
+double TEchange::GetFloatUnite(const QByteArray &commande)
+{
+    double v = NaN();
+    try {
+        v = LitNombreUnite(GetString(commande));
     } catch (const EserieError &) {
         return NaN();
     }

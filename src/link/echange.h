@@ -27,6 +27,12 @@ public:
     virtual void setPosition(int pos) = 0;
 };
 
+// A reply read as a number with its unit and prefix ("1.000kHz", "20.0mV", "2.5E-04s"): a
+// trailing unit ("Hz", or one letter) is dropped, then a prefix letter M, k, m, u or n scales
+// the number. A reply ending with a digit has no unit and is read whole. NaN for a text that
+// is not a number or a magnitude above 1e37.
+double LitNombreUnite(const QByteArray &reponse);
+
 class TEchange {
 public:
     explicit TEchange(TPortSerie &port) : port_(port) {}

@@ -258,27 +258,6 @@ private slots:
         QCOMPARE(c.gain.maxi, 1.0);
     }
 
-    // The scale replies read the same with or without their unit.
-    void reponseEchelle_data()
-    {
-        QTest::addColumn<QByteArray>("reponse");
-        QTest::addColumn<double>("valeur");
-        QTest::newRow("time, unit") << QByteArray("2.500E-04s\r\n") << 2.5e-4;
-        QTest::newRow("time, no unit") << QByteArray("2.500E-04") << 2.5e-4;
-        QTest::newRow("time, prefix and unit") << QByteArray("250us") << 2.5e-4;
-        QTest::newRow("volts, unit") << QByteArray("1.000E+00V") << 1.0;
-        QTest::newRow("volts, no unit") << QByteArray("1.000E+00") << 1.0;
-        QTest::newRow("millivolts") << QByteArray("500mV") << 0.5;
-    }
-    void reponseEchelle()
-    {
-        QFETCH(QByteArray, reponse);
-        QFETCH(double, valeur);
-        QCOMPARE(LitReponseEchelle(reponse), valeur);
-        QVERIFY(std::isnan(LitReponseEchelle("V")));
-        QVERIFY(std::isnan(LitReponseEchelle("")));
-    }
-
     void arrondiPair_data()
     {
         QTest::addColumn<double>("x");

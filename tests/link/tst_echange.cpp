@@ -205,7 +205,8 @@ private slots:
         QTest::newRow("V") << QByteArray("3.5V") << 3.5 << false << -1;
         QTest::newRow("overflow") << QByteArray("9.9E+37V") << NaN() << false << -1;
         QTest::newRow("OFF") << QByteArray("OFF") << NaN() << false << -1;
-        QTest::newRow("1") << QByteArray("1") << NaN() << true << 1;
+        QTest::newRow("1") << QByteArray("1") << 1.0 << true << 1;
+        QTest::newRow("Hz, no prefix") << QByteArray("1.000E+03Hz") << 1000.0 << true << -1;
         QTest::newRow("NONE") << QByteArray("NONE") << NaN() << true << -1;
         QTest::newRow("empty") << QByteArray("") << NaN() << false << -1;
     }
@@ -225,6 +226,27 @@ private slots:
         QCOMPARE(ech->GetBool("Q?"), booleen);
         inst->sayLater(reply + "\n");
         QCOMPARE(ech->GetInt("Q?", -1), entier);
+    }
+
+    // Scale replies read the same with or without their unit.
+    void nombreUnite_data()
+    {
+        QTest::addColumn<QByteArray>("reponse");
+        QTest::addColumn<double>("valeur");
+        QTest::newRow("time, unit") << QByteArray("2.500E-04s\r\n") << 2.5e-4;
+        QTest::newRow("time, no unit") << QByteArray("2.500E-04") << 2.5e-4;
+        QTest::newRow("time, prefix and unit") << QByteArray("250us") << 2.5e-4;
+        QTest::newRow("volts, unit") << QByteArray("1.000E+00V") << 1.0;
+        QTest::newRow("volts, no unit") << QByteArray("1.000E+00") << 1.0;
+        QTest::newRow("millivolts") << QByteArray("500mV") << 0.5;
+    }
+    void nombreUnite()
+    {
+        QFETCH(QByteArray, reponse);
+        QFETCH(double, valeur);
+        QCOMPARE(LitNombreUnite(reponse), valeur);
+        QVERIFY(std::isnan(LitNombreUnite("V")));
+        QVERIFY(std::isnan(LitNombreUnite("")));
     }
 
     void failures()
