@@ -23,6 +23,29 @@
 #include <QScreen>
 #include <QTimer>
 
+namespace {
+// For the picture tour: the mode window of the instrument after a sweep with the saved
+// settings, resized first when taille is valid (within the screen); nullptr without a
+// generator in the settings or when the instrument leads to another window.
+template <class F>
+QWidget *apresBalayage(TAgilentFormMain &fenetre, TFenetre quelle, QSize taille)
+{
+    const TReglagesBalayage r = LitReglagesBalayage();
+    if (r.ressource.isEmpty())
+        return nullptr;
+    fenetre.MultBtnClick();
+    auto *w = qobject_cast<F *>(fenetre.fenetre(quelle));
+    if (!w || !w->isVisible())
+        return nullptr;
+    if (taille.isValid()) {
+        const QRect ecran = w->screen()->availableGeometry();
+        w->resize(std::min(taille.width(), ecran.width()), std::min(taille.height(), ecran.height()));
+    }
+    w->lanceBalayage(r);
+    return w;
+}
+} // namespace
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -76,31 +99,12 @@ int main(int argc, char **argv)
             w->LireBtnClick();
             return w;
         });
-        // The Bode window after a sweep with the saved settings, and the sweep's dialog.
-        EnregistreCapture(QStringLiteral("bode-balayage"), [&fenetre]() -> QWidget * {
-            const TReglagesBalayage r = LitReglagesBalayage();
-            if (r.ressource.isEmpty())
-                return nullptr;
-            fenetre.MultBtnClick();
-            auto *w = qobject_cast<TBodeForm *>(fenetre.fenetre(TFenetre::bode));
-            if (!w || !w->isVisible())
-                return nullptr;
-            const QRect ecran = w->screen()->availableGeometry();
-            w->resize(std::min(1280, ecran.width()), std::min(860, ecran.height()));
-            w->lanceBalayage(r);
-            return w;
+        // The mode window after a sweep with the saved settings, and the sweep's dialog.
+        EnregistreCapture(QStringLiteral("bode-balayage"), [&fenetre] {
+            return apresBalayage<TBodeForm>(fenetre, TFenetre::bode, QSize(1280, 860));
         });
-        // The same sweep in the multimeter window, for the instruments it serves.
-        EnregistreCapture(QStringLiteral("multimetre-balayage"), [&fenetre]() -> QWidget * {
-            const TReglagesBalayage r = LitReglagesBalayage();
-            if (r.ressource.isEmpty())
-                return nullptr;
-            fenetre.MultBtnClick();
-            auto *w = qobject_cast<TMultimetreForm *>(fenetre.fenetre(TFenetre::multimetre));
-            if (!w || !w->isVisible())
-                return nullptr;
-            w->lanceBalayage(r);
-            return w;
+        EnregistreCapture(QStringLiteral("multimetre-balayage"), [&fenetre] {
+            return apresBalayage<TMultimetreForm>(fenetre, TFenetre::multimetre, QSize());
         });
         EnregistreCapture(QStringLiteral("balayage-dialogue"), [&fenetre]() -> QWidget * {
             return new TBalayageDlg(LitReglagesBalayage(), &fenetre);
